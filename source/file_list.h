@@ -1,0 +1,71 @@
+// file_list.h - the listing of the working directory.
+//
+// A fixed table of MAX_ENTRIES entries and, beside it, the index list of the
+// file entries in the order they were found. A mode uses it like this:
+//
+//     file_list_allocate();
+//     file_list.keep_files = true;
+//     file_list.keep_directories = false;
+//     file_list_reset();
+//     file_list_scan();
+//     for (int slot = 0; slot < file_list.file_count; ++slot) {
+//         const FileEntry& entry = file_list.entries[file_list.index[slot]];
+//         if (entry_is_png(entry)) ... entry.path ...
+//     }
+//     file_list_release();
+//
+// Only the working directory itself is read: subdirectories are recorded,
+// then dropped by the final filter, and their contents are never listed.
+// Names that begin with a dot are passed over.
+#pragma once
+
+#include <cstdint>
+
+constexpr int MAX_ENTRIES = 20000;
+constexpr int PATH_SIZE = 260;  // 259 characters and the terminator
+
+struct FileEntry {
+    uint64_t time;             // last-write time, compared for order only
+    char path[PATH_SIZE];      // relative to the root, e.g. "shot0001.png"
+    char stem_copy[PATH_SIZE]; // path cut at the name's last dot (files only)
+    const char* extension;     // after the name's last dot; else the whole path
+    const char* name;          // after the path's last separator; else the whole path
+    const char* stem_name;     // the name without its extension, in stem_copy
+    bool in_use;
+    uint32_t size;             // low 32 bits of the size; 0 for a directory
+    bool is_directory;
+    bool pending;              // a directory still to be listed
+};
+
+struct FileList {
+    FileEntry* entries;        // MAX_ENTRIES records; entry 0 is the root
+    int32_t index[MAX_ENTRIES];// table indices of files, -1 for an empty slot
+    int file_count;
+    bool keep_files;
+    bool keep_directories;
+    char root[PATH_SIZE];      // the directory listed: "." (the working directory)
+    int first_free;            // no entry below this one is free
+};
+
+// The program's one listing.
+extern FileList file_list;
+
+// Allocates the table; false when memory is short.
+bool file_list_allocate();
+void file_list_release();
+
+// Empties the table and the index list.
+void file_list_reset();
+
+// Lists the root directory into the table, then applies the final filter.
+void file_list_scan();
+
+// Records one name found by the search of pattern. Used by file_list_scan.
+void file_list_add(const char* pattern, const char* name, bool is_directory, uint64_t time,
+                   uint32_t size);
+
+// True when a and b are equal, ASCII letters compared without regard to case.
+bool same_text_ignoring_case(const char* a, const char* b);
+
+// True for an entry in use whose extension is "png" in any case.
+bool entry_is_png(const FileEntry& entry);
