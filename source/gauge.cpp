@@ -1,0 +1,124 @@
+// gauge.cpp - reading the health gauge out of one screenshot (see gauge.h).
+#include "gauge.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <stb_image.h>
+
+// clang-format off
+const GaugeType gauge_types[GAUGE_TYPE_COUNT] = {
+    {25600, 14400, 42, 1166, 1394, {232, 194, 49},
+     {{1085, 55, {171, 155, 127}}, {1090, 65, {177, 156, 120}}, {1084, 56, {170, 156, 130}}}},
+    {2560, 1440, 57, 1086, 1474, {220, 161, 45},
+     {{1095, 46, {197, 162, 100}}, {1234, 69, {190, 152, 89}}, {1475, 58, {192, 161, 100}}}},
+    {25600, 14400, 43, 1185, 1375, {187, 133, 23},
+     {{1183, 39, {204, 160, 113}}, {1165, 40, {216, 168, 98}}, {1223, 51, {179, 126, 68}}}},
+    {1920, 1080, 56, 842, 1078, {214, 175, 71},
+     {{839, 57, {108, 93, 51}}, {842, 54, {105, 91, 49}}, {842, 57, {168, 135, 50}}}},
+    {1920, 1080, 58, 766, 1154, {217, 150, 42},
+     {{764, 56, {135, 139, 123}}, {766, 54, {142, 138, 115}}, {765, 60, {139, 141, 120}}}},
+    {1920, 1080, 52, 840, 1079, {197, 140, 41},
+     {{839, 43, {236, 207, 74}}, {839, 52, {236, 207, 74}}, {839, 60, {236, 207, 74}}}},
+    {12800, 7200, 42, 526, 754, {232, 194, 49},
+     {{529, 45, {183, 221, 241}}, {621, 45, {183, 221, 241}}, {744, 45, {183, 221, 241}}}},
+    {12800, 7200, 43, 535, 744, {187, 133, 23},
+     {{531, 43, {204, 196, 187}}, {633, 51, {210, 194, 155}}, {578, 51, {145, 138, 121}}}},
+    {12800, 7200, 43, 545, 735, {187, 133, 23},
+     {{541, 43, {255, 222, 190}}, {621, 51, {207, 169, 129}}, {590, 51, {183, 128, 68}}}},
+};
+// clang-format on
+
+int colour_distance(const uint8_t* pixels, Colour colour) {
+    return abs(pixels[0] - colour.red) + abs(pixels[1] - colour.green) +
+           abs(pixels[2] - colour.blue);
+}
+
+// Byte offset of pixel (x, y); x past the width runs on into the next row.
+static uint64_t pixel_offset(const Image& image, int32_t x, int32_t y) {
+    return (static_cast<uint64_t>(y) * static_cast<uint64_t>(image.width) +
+            static_cast<uint64_t>(x)) *
+           static_cast<uint64_t>(image.channels);
+}
+
+// True when the three bytes of pixel (x, y) lie inside the image's bytes.
+static bool pixel_inside(const Image& image, int32_t x, int32_t y) {
+    return x >= 0 && y >= 0 && pixel_offset(image, x, y) + 3 <= image.size;
+}
+
+bool is_candidate(const Image& image, const GaugeType& type) {
+    if (image.width != type.screen_width && image.height != type.screen_height) return false;
+    for (const SamplePoint& point : type.points) {
+        if (!pixel_inside(image, point.x, point.y)) return false;
+    }
+    // The bar is walked left to right, so its last pixel is its furthest byte.
+    return pixel_inside(image, type.bar_first, type.bar_row) &&
+           pixel_inside(image, type.bar_last, type.bar_row);
+}
+
+static int match_score(const Image& image, const GaugeType& type) {
+    int score = 0;
+    for (const SamplePoint& point : type.points) {
+        score += colour_distance(image.pixels + pixel_offset(image, point.x, point.y),
+                                 point.colour);
+    }
+    return score;
+}
+
+int choose_gauge_type(const Image& image, int* score) {
+    int best = -1;
+    int best_score = 0;
+    for (int row = 0; row < GAUGE_TYPE_COUNT; ++row) {
+        if (!is_candidate(image, gauge_types[row])) continue;
+        int row_score = match_score(image, gauge_types[row]);
+        if (best < 0 || row_score < best_score) {
+            best = row;
+            best_score = row_score;
+        }
+    }
+    *score = best_score;
+    return best;
+}
+
+uint32_t measure_bar(const Image& image, const GaugeType& type) {
+    uint32_t length = static_cast<uint32_t>(type.bar_last - type.bar_first + 1);
+    uint32_t count = 0;
+    const uint8_t* pixel = image.pixels + pixel_offset(image, type.bar_first, type.bar_row);
+    while (count < length && colour_distance(pixel, type.bar_colour) <= MAX_BAR_DISTANCE) {
+        ++count;
+        pixel += image.channels;
+    }
+    return count * 1000 / length;
+}
+
+bool read_gauge_image(const Image& image, const char* path, uint32_t* reading) {
+    int score = 0;
+    int row = choose_gauge_type(image, &score);
+    if (row < 0 || score > MAX_MATCH_SCORE) {
+        printf("Warning: Could not find matching health bar type for screenshot %s\n", path);
+        return false;
+    }
+    *reading = measure_bar(image, gauge_types[row]);
+    return true;
+}
+
+bool read_gauge(const char* path, uint32_t* reading) {
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        printf("Error: Failed to load %s\n", path);
+        return false;
+    }
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* pixels = stbi_load(path, &width, &height, &channels, 0);
+    fclose(file);
+    if (!pixels) {
+        printf("Error: Failed to load %s\n", path);
+        return false;
+    }
+    Image image = {pixels,
+                   static_cast<size_t>(width) * static_cast<size_t>(height) *
+                       static_cast<size_t>(channels),
+                   width, height, channels};
+    bool ok = read_gauge_image(image, path, reading);
+    stbi_image_free(pixels);
+    return ok;
+}
