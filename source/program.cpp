@@ -1,0 +1,81 @@
+// program.cpp - the program entry, its options and the latest-screenshot mode.
+#include "program.h"
+
+#include "file_list.h"
+#include "gauge.h"
+#include "platform.h"
+#include "scan.h"
+
+#include <cstdio>
+
+static const char BANNER[] = "Varnholt screenshot health gauge tool v1.02 (by Tamsel)\n\n";
+
+Mode choose_mode(int argc, const char* const argv[]) {
+    Mode mode = Mode::latest;
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (argument[0] != '-') continue;
+        if (same_text_ignoring_case(argument, "-scan") || same_text_ignoring_case(argument, "-s")) {
+            mode = Mode::scan;
+        } else if (same_text_ignoring_case(argument, "-last") ||
+                   same_text_ignoring_case(argument, "-l")) {
+            mode = Mode::latest;
+        }
+    }
+    return mode;
+}
+
+void format_percent(uint32_t value, char text[PERCENT_TEXT_SIZE]) {
+    if (value > 1000) value = 1000;  // readings never exceed it
+    snprintf(text, PERCENT_TEXT_SIZE, "%u.%u%%", value / 10, value % 10);
+}
+
+// Index of the PNG entry with the greatest time (the first listed of equal
+// times), or -1 when the listing holds none.
+static int newest_png() {
+    int newest = -1;
+    for (int slot = 0; slot < file_list.file_count; ++slot) {
+        int index = file_list.index[slot];
+        const FileEntry& entry = file_list.entries[index];
+        if (!entry_is_png(entry)) continue;
+        if (newest < 0 || entry.time > file_list.entries[newest].time) newest = index;
+    }
+    return newest;
+}
+
+void run_latest() {
+    int newest = -1;
+    if (file_list_allocate()) {
+        file_list.keep_directories = false;
+        file_list.keep_files = true;
+        file_list_reset();
+        file_list_scan();
+        newest = newest_png();
+    }
+    if (newest < 0) {
+        printf("Error: Could not find any PNG file.\n");
+        return;
+    }
+    const char* path = file_list.entries[newest].path;
+    uint32_t reading = 0;
+    if (!read_gauge(path, &reading)) {
+        clipboard.empty();
+        return;
+    }
+    char text[PERCENT_TEXT_SIZE];
+    format_percent(reading, text);
+    printf("%s from %s\n", text, path);
+    fflush(stdout);
+    clipboard.put_text(text);
+}
+
+int run_program(int argc, const char* const argv[]) {
+    printf("%s", BANNER);
+    if (choose_mode(argc, argv) == Mode::scan) {
+        run_scan();
+    } else {
+        run_latest();
+    }
+    fflush(stdout);
+    return 1;
+}

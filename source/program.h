@@ -1,0 +1,28 @@
+// program.h - the program entry, its options and the latest-screenshot mode.
+//
+//     healthgauge            read the newest PNG, print and copy its health
+//     healthgauge -last|-l   the same
+//     healthgauge -scan|-s   read every PNG, write raw.txt and output.txt
+//
+// Options are compared without regard to case; the last one wins; any other
+// argument is ignored. The exit status is 1 on every path.
+#pragma once
+
+#include <cstdint>
+
+enum class Mode { latest, scan };
+
+constexpr int PERCENT_TEXT_SIZE = 8;  // "100.0%" and its terminator fit
+
+// The mode the arguments ask for (argv[0] is the program's name).
+Mode choose_mode(int argc, const char* const argv[]);
+
+// Writes value / 10 "." value % 10 "%" into text, e.g. 537 -> "53.7%".
+void format_percent(uint32_t value, char text[PERCENT_TEXT_SIZE]);
+
+// Reads the newest PNG of the working directory, prints the remaining health
+// and puts it on the clipboard; empties the clipboard when the reading fails.
+void run_latest();
+
+// Prints the banner, runs the chosen mode, returns the exit status.
+int run_program(int argc, const char* const argv[]);
