@@ -1,0 +1,136 @@
+// scan.cpp - the scan mode (see scan.h).
+#include "scan.h"
+
+#include "file_list.h"
+#include "gauge.h"
+
+#include <cstdlib>
+
+constexpr uint32_t FULL = 1000;
+
+ScanSummary summarise_readings(const uint32_t* readings, uint32_t count) {
+    ScanSummary summary = {};
+    summary.count = count;
+    if (count == 0) return summary;
+
+    // Readings are 0..1000, so one table of counts gives the most common
+    // value and the number of distinct ones in a single pass.
+    static uint32_t seen[FULL + 1];
+    for (uint32_t& value : seen) value = 0;
+    summary.most_common = readings[0];
+    summary.most_common_count = 1;
+    for (uint32_t i = 0; i < count; ++i) {
+        uint32_t v = readings[i];
+        summary.sum += v;
+        if (v == FULL) ++summary.complete_misses;
+        if (!summary.has_lowest || v < summary.lowest) {
+            summary.has_lowest = true;
+            summary.lowest = v;
+        }
+        if (v != FULL && (!summary.has_highest_below_full || v > summary.highest_below_full)) {
+            summary.has_highest_below_full = true;
+            summary.highest_below_full = v;
+        }
+        if (seen[v]++ == 0) ++summary.distinct;
+    }
+    // The earliest reading whose value has the strictly greatest count wins.
+    for (uint32_t i = 0; i < count; ++i) {
+        if (seen[readings[i]] > summary.most_common_count) {
+            summary.most_common = readings[i];
+            summary.most_common_count = seen[readings[i]];
+        }
+    }
+    return summary;
+}
+
+bool write_summary(FILE* file, const ScanSummary& summary) {
+    const ScanSummary& s = summary;
+    if (s.count == 1) {
+        uint32_t d = FULL - s.lowest;
+        return fprintf(file, "Health bar: %u.%u%%\r\n", d / 10, d % 10) > 0;
+    }
+    uint32_t average = FULL - s.sum / s.count;
+    uint32_t common = FULL - s.most_common;
+    uint32_t highest = FULL - s.lowest;
+    // With no reading below 1000 there is no damage to show: 0.0%.
+    uint32_t lowest = s.has_highest_below_full ? FULL - s.highest_below_full : 0;
+    bool ok = fprintf(file, "Health bars detected: %u\r\n", s.count) > 0;
+    ok = fprintf(file, "Average damage: %u.%u%%\r\n", average / 10, average % 10) > 0 && ok;
+    ok = fprintf(file, "Most common damage: %u.%u%% (%i occurances)\r\n", common / 10,
+                 common % 10, static_cast<int>(s.most_common_count)) > 0 && ok;
+    ok = fprintf(file, "Highest damage: %u.%u%%\r\n", highest / 10, highest % 10) > 0 && ok;
+    ok = fprintf(file, "Lowest damage: %u.%u%%\r\n", lowest / 10, lowest % 10) > 0 && ok;
+    ok = fprintf(file, "Complete misses: %u\r\n", s.complete_misses) > 0 && ok;
+    ok = fprintf(file, "Total unique health bars: %u\r\n", s.distinct) > 0 && ok;
+    return ok;
+}
+
+// Closes file; false when it or any earlier write to it failed.
+static bool close_checked(FILE* file) {
+    bool ok = !ferror(file);
+    return fclose(file) == 0 && ok;
+}
+
+// Reads every PNG of the listing into readings, writing raw.txt lines as it
+// goes (when raw is open). Returns how many were read.
+static uint32_t read_all(uint32_t* readings, FILE* raw) {
+    uint32_t n = 0;
+    for (int slot = 0; slot < file_list.file_count; ++slot) {
+        const FileEntry& entry = file_list.entries[file_list.index[slot]];
+        if (!entry_is_png(entry)) continue;
+        uint32_t v = 0;
+        if (!read_gauge(entry.path, &v)) continue;
+        readings[n++] = v;
+        if (raw) {
+            uint32_t d = FULL - v;
+            fprintf(raw, "%u.%u%%\r\n", d / 10, d % 10);
+        }
+    }
+    return n;
+}
+
+void run_scan() {
+    printf("Processing screenshots...\n");
+    uint32_t* readings = nullptr;
+    uint32_t n = 0;
+    if (file_list_allocate()) {
+        file_list.keep_directories = false;
+        file_list.keep_files = true;
+        file_list_reset();
+        file_list_scan();
+        size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
+        readings = static_cast<uint32_t*>(calloc(slots, sizeof(uint32_t)));
+    }
+    if (readings) {
+        FILE* raw = fopen("raw.txt", "wb");
+        n = read_all(readings, raw);
+        if (raw) {
+            if (close_checked(raw)) {
+                printf("Saved raw.txt with %i percentages\n", static_cast<int>(n));
+            } else {
+                printf("Error: Failed to write raw.txt.\n");
+            }
+        }
+    }
+    file_list_release();
+
+    if (n == 0) {
+        printf("Error: Didn't find any health bar gauges.\n");
+        free(readings);
+        return;
+    }
+    ScanSummary summary = summarise_readings(readings, n);
+    free(readings);
+
+    FILE* output = fopen("output.txt", "wb");
+    if (!output) {
+        printf("Error: Failed to open output.txt for writing.\n");
+        return;
+    }
+    bool written = write_summary(output, summary);
+    if (close_checked(output) && written) {
+        printf("Saved output.txt with percentage average information\n");
+    } else {
+        printf("Error: Failed to write output.txt.\n");
+    }
+}

@@ -1,0 +1,34 @@
+// scan.h - the scan mode: the damage of every screenshot in the folder.
+//
+// Reads every PNG of the working directory in listing order and writes
+//   raw.txt     one line per screenshot read: its damage, e.g. "46.3%"
+//   output.txt  the summary: one line for a single screenshot, else seven
+// Damage is 1000 minus the reading, shown as a percentage with one decimal.
+// Lines end in CR LF.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+// Figures of the summary, gathered from the readings in listing order.
+struct ScanSummary {
+    uint32_t count;            // readings taken
+    uint32_t sum;              // of the readings
+    uint32_t most_common;      // reading seen most often (earliest on a tie)
+    uint32_t most_common_count;
+    bool has_lowest;
+    uint32_t lowest;           // lowest reading
+    bool has_highest_below_full;
+    uint32_t highest_below_full;  // highest reading below 1000
+    uint32_t complete_misses;  // readings of exactly 1000
+    uint32_t distinct;         // different reading values
+};
+
+// Summarises readings[0..count-1] (each 0..1000).
+ScanSummary summarise_readings(const uint32_t* readings, uint32_t count);
+
+// Writes the summary lines of output.txt; false when a write failed.
+bool write_summary(FILE* file, const ScanSummary& summary);
+
+// The scan mode.
+void run_scan();
