@@ -1,0 +1,383 @@
+// The built program, run in temporary folders: console output, raw.txt,
+// output.txt and exit status, compared exactly.
+//
+// HEALTHGAUGE_PROGRAM names the program to run (default: the one built here)
+// and HEALTHGAUGE_RUNNER a program to run it with (for example wine), so the
+// same cases serve every build. With HEALTHGAUGE_CONSOLE_CRLF set, carriage
+// returns before line feeds in the console output are dropped first.
+#include "screenshot_maker.h"
+#include "temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <dirent.h>
+#include <functional>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+const char BANNER[] = "Varnholt screenshot health gauge tool v1.02 (by Tamsel)\n\n";
+const char PROCESSING[] = "Processing screenshots...\n";
+const char SAVED_OUTPUT[] = "Saved output.txt with percentage average information\n";
+
+struct ProgramRun {
+    std::string console;
+    int status;
+};
+
+std::string environment(const char* name, const char* fallback = "") {
+    const char* value = getenv(name);
+    return value ? value : fallback;
+}
+
+bool is_wine_run() { return !environment("HEALTHGAUGE_RUNNER").empty(); }
+
+// Runs the program in folder with the given arguments. Without a display
+// (the default) it leaves the desktop's clipboard alone.
+ProgramRun run_program(const std::string& folder, std::vector<std::string> arguments,
+                const std::string& display = "") {
+    arguments.insert(arguments.begin(), environment("HEALTHGAUGE_PROGRAM", HEALTHGAUGE_DEFAULT_PROGRAM));
+    std::string runner = environment("HEALTHGAUGE_RUNNER");
+    if (!runner.empty()) arguments.insert(arguments.begin(), runner);
+
+    int fds[2];
+    if (pipe(fds) != 0) return {"<pipe failed>", -1};
+    pid_t pid = fork();
+    if (pid == 0) {
+        dup2(fds[1], STDOUT_FILENO);
+        close(fds[0]);
+        close(fds[1]);
+        if (chdir(folder.c_str()) != 0) _exit(127);
+        unsetenv("WAYLAND_DISPLAY");
+        if (display.empty()) {
+            unsetenv("DISPLAY");
+        } else {
+            setenv("DISPLAY", display.c_str(), 1);
+        }
+        std::vector<char*> argv;
+        for (std::string& argument : arguments) argv.push_back(&argument[0]);
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    ProgramRun run = {"", -1};
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) run.console.append(buffer, got);
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (!environment("HEALTHGAUGE_CONSOLE_CRLF").empty()) {
+        std::string::size_type at;
+        while ((at = run.console.find("\r\n")) != std::string::npos) run.console.erase(at, 1);
+    }
+    return run;
+}
+
+// Layout 5 has a 240-pixel bar: every reading used below is exact with it.
+constexpr int TYPE = 5;
+
+Screenshot screenshot_with_reading(uint32_t reading) {
+    Screenshot shot = blank_screenshot(1920, 64, 3);
+    int filled = filled_for_reading(TYPE, reading);
+    paint_gauge(shot, TYPE, filled);
+    EXPECT_EQ(static_cast<uint32_t>(filled) * 1000 / 240, reading) << "not exact: " << reading;
+    return shot;
+}
+
+// Names of the folder's entries in the order the platform lists them.
+std::vector<std::string> listing_order(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.') names.push_back(entry->d_name);
+    }
+    closedir(dir);
+    return names;
+}
+
+// A screenshot file: a reading, or -1 for a file that is not an image.
+struct Shot {
+    std::string name;
+    int reading;
+};
+
+// Creates the files, then fills them in listing order: the i-th listed gets
+// the i-th reading. Returns the names in listing order.
+std::vector<std::string> make_screenshots(const TempFolder& folder, const std::vector<int>& readings) {
+    for (size_t i = 0; i < readings.size(); ++i) {
+        EXPECT_TRUE(write_file(folder / ("shot" + std::to_string(i) + ".png"), ""));
+    }
+    std::vector<std::string> names;
+    for (const std::string& name : listing_order(folder.path)) {
+        if (name.compare(0, 4, "shot") == 0) names.push_back(name);
+    }
+    for (size_t i = 0; i < names.size(); ++i) {
+        if (readings[i] < 0) {
+            EXPECT_TRUE(write_file(folder / names[i], "this is not a picture"));
+        } else {
+            EXPECT_TRUE(write_png(screenshot_with_reading(static_cast<uint32_t>(readings[i])),
+                                  folder / names[i]));
+        }
+    }
+    return names;
+}
+
+std::string damage_lines(const std::vector<int>& readings) {
+    std::string text;
+    for (int reading : readings) {
+        if (reading < 0) continue;
+        int damage = 1000 - reading;
+        text += std::to_string(damage / 10) + "." + std::to_string(damage % 10) + "%\r\n";
+    }
+    return text;
+}
+
+class EndToEnd : public testing::Test {
+  protected:
+    ProgramRun run(std::vector<std::string> arguments = {}) {
+        ProgramRun result = run_program(folder.path, std::move(arguments));
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.console.compare(0, sizeof BANNER - 1, BANNER), 0) << result.console;
+        if (result.console.size() >= sizeof BANNER - 1) result.console.erase(0, sizeof BANNER - 1);
+        return result;
+    }
+    std::string file(const std::string& name) { return read_file(folder / name); }
+    TempFolder folder;
+};
+
+}  // namespace
+
+// ---- the latest-screenshot mode ------------------------------------------
+
+TEST_F(EndToEnd, LatestReadsTheNewestScreenshot) {
+    Screenshot shot = blank_screenshot(2560, 1440, 3);
+    paint_gauge(shot, 1, 201);
+    ASSERT_TRUE(write_png(shot, folder / "shot0042.png"));
+    ASSERT_TRUE(set_time(folder / "shot0042.png", 2000));
+    ASSERT_TRUE(write_png(screenshot_with_reading(1000), folder / "shot0041.png"));
+    ASSERT_TRUE(set_time(folder / "shot0041.png", 1000));
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{}, {"-l"}, {"-LAST"}, {"-last"}, {"-scan", "-last"}, {"scan"},
+          {"-x"}}) {
+        EXPECT_EQ(run(arguments).console, "51.6% from shot0042.png\n") << arguments.size();
+    }
+    EXPECT_EQ(file("raw.txt"), "<missing>");
+}
+
+TEST_F(EndToEnd, LatestWithoutAnyPng) {
+    ASSERT_TRUE(write_file(folder / "notes.txt", "x"));
+    ASSERT_TRUE(write_file(folder / ".hidden.png", "x"));
+    ASSERT_EQ(mkdir((folder / "old").c_str(), 0755), 0);
+    ASSERT_TRUE(write_png(screenshot_with_reading(500), folder / "old/inside.png"));
+    EXPECT_EQ(run().console, "Error: Could not find any PNG file.\n");
+}
+
+TEST_F(EndToEnd, LatestDoesNotFallBackToAnOlderScreenshot) {
+    ASSERT_TRUE(write_png(screenshot_with_reading(500), folder / "good.png"));
+    ASSERT_TRUE(set_time(folder / "good.png", 1000));
+    ASSERT_TRUE(write_file(folder / "broken.PNG", "garbage"));
+    ASSERT_TRUE(set_time(folder / "broken.PNG", 2000));
+    EXPECT_EQ(run().console, "Error: Failed to load broken.PNG\n");
+
+    ASSERT_TRUE(write_png(blank_screenshot(1920, 1080, 3), folder / "broken.PNG"));
+    ASSERT_TRUE(set_time(folder / "broken.PNG", 2000));
+    EXPECT_EQ(run({"-l"}).console,
+              "Warning: Could not find matching health bar type for screenshot broken.PNG\n");
+}
+
+TEST_F(EndToEnd, LatestFullAndEmptyBars) {
+    ASSERT_TRUE(write_png(screenshot_with_reading(1000), folder / "full.png"));
+    EXPECT_EQ(run().console, "100.0% from full.png\n");
+    ASSERT_TRUE(write_png(screenshot_with_reading(0), folder / "empty.png"));
+    ASSERT_TRUE(set_time(folder / "full.png", 1000));
+    ASSERT_TRUE(set_time(folder / "empty.png", 2000));
+    EXPECT_EQ(run().console, "0.0% from empty.png\n");
+}
+
+// ---- the scan mode ---------------------------------------------------------
+
+TEST_F(EndToEnd, ScanOfThreeScreenshots) {
+    std::vector<int> readings = {1000, 1000, 900};
+    make_screenshots(folder, readings);
+    ASSERT_TRUE(write_file(folder / "notes.txt", "x"));
+    ASSERT_EQ(mkdir((folder / "sub.png").c_str(), 0755), 0);
+    ASSERT_TRUE(write_png(screenshot_with_reading(0), folder / "sub.png/inside.png"));
+    for (const char* option : {"-scan", "-s", "-S", "-SCAN"}) {
+        EXPECT_EQ(run({"-last", option}).console, std::string(PROCESSING) +
+                                                    "Saved raw.txt with 3 percentages\n" +
+                                                    SAVED_OUTPUT);
+        EXPECT_EQ(file("raw.txt"), damage_lines({1000, 1000, 900}));
+        EXPECT_EQ(file("output.txt"), "Health bars detected: 3\r\n"
+                                      "Average damage: 3.4%\r\n"
+                                      "Most common damage: 0.0% (2 occurances)\r\n"
+                                      "Highest damage: 10.0%\r\n"
+                                      "Lowest damage: 10.0%\r\n"
+                                      "Complete misses: 2\r\n"
+                                      "Total unique health bars: 2\r\n");
+    }
+}
+
+TEST_F(EndToEnd, ScanOfOneScreenshot) {
+    make_screenshots(folder, {537});
+    EXPECT_EQ(run({"-s"}).console,
+              std::string(PROCESSING) + "Saved raw.txt with 1 percentages\n" + SAVED_OUTPUT);
+    EXPECT_EQ(file("raw.txt"), "46.3%\r\n");
+    EXPECT_EQ(file("output.txt"), "Health bar: 46.3%\r\n");
+}
+
+TEST_F(EndToEnd, ScanTieAndEmptyBarAndUnreadableFiles) {
+    std::vector<int> readings = {700, -1, 800, 0, 700, 800};
+    std::vector<std::string> names = make_screenshots(folder, readings);
+    EXPECT_EQ(run({"-scan"}).console, std::string(PROCESSING) + "Error: Failed to load " +
+                                          names[1] + "\nSaved raw.txt with 5 percentages\n" +
+                                          SAVED_OUTPUT);
+    EXPECT_EQ(file("raw.txt"), damage_lines(readings));
+    EXPECT_EQ(file("output.txt"), "Health bars detected: 5\r\n"
+                                  "Average damage: 40.0%\r\n"
+                                  "Most common damage: 30.0% (2 occurances)\r\n"
+                                  "Highest damage: 100.0%\r\n"
+                                  "Lowest damage: 20.0%\r\n"
+                                  "Complete misses: 0\r\n"
+                                  "Total unique health bars: 3\r\n");
+}
+
+TEST_F(EndToEnd, ScanOfCompleteMissesOnly) {
+    make_screenshots(folder, {1000, 1000});
+    run({"-scan"});
+    EXPECT_EQ(file("output.txt"), "Health bars detected: 2\r\n"
+                                  "Average damage: 0.0%\r\n"
+                                  "Most common damage: 0.0% (2 occurances)\r\n"
+                                  "Highest damage: 0.0%\r\n"
+                                  "Lowest damage: 0.0%\r\n"
+                                  "Complete misses: 2\r\n"
+                                  "Total unique health bars: 1\r\n");
+}
+
+TEST_F(EndToEnd, ScanWhereNothingReads) {
+    std::vector<std::string> names = make_screenshots(folder, {-1, -1});
+    ASSERT_TRUE(write_file(folder / "output.txt", "earlier summary\r\n"));
+    EXPECT_EQ(run({"-scan"}).console,
+              std::string(PROCESSING) + "Error: Failed to load " + names[0] +
+                  "\nError: Failed to load " + names[1] +
+                  "\nSaved raw.txt with 0 percentages\n"
+                  "Error: Didn't find any health bar gauges.\n");
+    EXPECT_EQ(file("raw.txt"), "");
+    EXPECT_EQ(file("output.txt"), "earlier summary\r\n");
+}
+
+TEST_F(EndToEnd, ScanWithoutAnyPng) {
+    ASSERT_TRUE(write_file(folder / "notes.txt", "x"));
+    EXPECT_EQ(run({"-scan"}).console, std::string(PROCESSING) +
+                                          "Saved raw.txt with 0 percentages\n"
+                                          "Error: Didn't find any health bar gauges.\n");
+}
+
+TEST_F(EndToEnd, ScanWithFilesThatCannotBeOpened) {
+    make_screenshots(folder, {500, 600});
+    ASSERT_EQ(mkdir((folder / "output.txt").c_str(), 0755), 0);
+    ASSERT_EQ(mkdir((folder / "raw.txt").c_str(), 0755), 0);
+    EXPECT_EQ(run({"-scan"}).console,
+              std::string(PROCESSING) + "Error: Failed to open output.txt for writing.\n");
+}
+
+TEST_F(EndToEnd, ScanReportsWritesThatFail) {
+    if (is_wine_run()) GTEST_SKIP() << "needs /dev/full behind a link";
+    make_screenshots(folder, {500, 600});
+    ASSERT_EQ(symlink("/dev/full", (folder / "output.txt").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/full", (folder / "raw.txt").c_str()), 0);
+    EXPECT_EQ(run({"-scan"}).console, std::string(PROCESSING) +
+                                          "Error: Failed to write raw.txt.\n"
+                                          "Error: Failed to write output.txt.\n");
+}
+
+TEST_F(EndToEnd, ScanOfManyScreenshotsAgreesWithReadingEachAlone) {
+    std::vector<int> readings;
+    for (int i = 0; i < 300; ++i) readings.push_back((i * 37 % 41) * 25);  // 0..1000, exact
+    std::vector<std::string> names = make_screenshots(folder, readings);
+    run({"-scan"});
+    std::string raw = file("raw.txt");
+    EXPECT_EQ(raw, damage_lines(readings));
+
+    // Each file alone, as the newest: its reading is 1000 minus its damage.
+    for (size_t i : {size_t(0), size_t(1), size_t(150), names.size() - 1}) {
+        ASSERT_TRUE(set_time(folder / names[i], 4000000000L + static_cast<long>(i)));
+        int reading = readings[i];
+        std::string expected = std::to_string(reading / 10) + "." + std::to_string(reading % 10) +
+                               "% from " + names[i] + "\n";
+        EXPECT_EQ(run().console, expected);
+    }
+}
+
+// ---- the clipboard, on a real X server -------------------------------------
+//
+// HEALTHGAUGE_TEST_DISPLAY names an X display with xclip available (the test
+// script starts Xvfb for it); HEALTHGAUGE_REQUIRE_CLIPBOARD makes its absence
+// a failure rather than a skip.
+
+namespace {
+
+// Runs xclip on the test display: reads the clipboard, or sets it to text.
+std::string xclip(const std::string& display, const char* text = nullptr) {
+    std::string command = "DISPLAY='" + display + "' xclip -selection clipboard";
+    command += text ? " >/dev/null 2>&1" : " -o 2>/dev/null";
+    FILE* pipe = popen(command.c_str(), text ? "w" : "r");
+    if (!pipe) return "<xclip failed>";
+    std::string content;
+    if (text) {
+        fputs(text, pipe);
+    } else {
+        char buffer[256];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) content.append(buffer, got);
+    }
+    pclose(pipe);
+    return content;
+}
+
+class Clipboard : public EndToEnd {
+  protected:
+    void SetUp() override {
+        display = environment("HEALTHGAUGE_TEST_DISPLAY");
+        if (display.empty()) {
+            if (!environment("HEALTHGAUGE_REQUIRE_CLIPBOARD").empty()) {
+                FAIL() << "HEALTHGAUGE_TEST_DISPLAY is not set";
+            }
+            GTEST_SKIP() << "no test display";
+        }
+        xclip(display, "sentinel");
+        ASSERT_EQ(xclip(display), "sentinel");
+    }
+    std::string run_with_display() {
+        ProgramRun result = run_program(folder.path, {}, display);
+        EXPECT_EQ(result.status, 1);
+        return result.console;
+    }
+    std::string display;
+};
+
+}  // namespace
+
+TEST_F(Clipboard, HoldsExactlyTheReadingAfterASuccessfulRun) {
+    ASSERT_TRUE(write_png(screenshot_with_reading(537), folder / "shot.png"));
+    EXPECT_EQ(run_with_display(), std::string(BANNER) + "53.7% from shot.png\n");
+    EXPECT_EQ(xclip(display), "53.7%");
+}
+
+TEST_F(Clipboard, IsEmptiedWhenTheReadingFails) {
+    ASSERT_TRUE(write_file(folder / "shot.png", "garbage"));
+    run_with_display();
+    EXPECT_EQ(xclip(display), "");
+}
+
+TEST_F(Clipboard, IsLeftAloneWithoutAnyPng) {
+    ASSERT_TRUE(write_file(folder / "notes.txt", "x"));
+    run_with_display();
+    EXPECT_EQ(xclip(display), "sentinel");
+}
