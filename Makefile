@@ -15,8 +15,8 @@ deps:
 	@scripts/install-deps
 
 build: deps
-	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build build -j $(JOBS)
+	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	@cmake --build build -j $(JOBS) -- --no-print-directory
 
 demo: build
 	@scripts/demo build/healthgauge

@@ -5,6 +5,10 @@
 #include <cstdlib>
 #include <stb_image.h>
 
+#ifdef HEALTHGAUGE_FAST_DECODE
+#include "png_rows.h"
+#endif
+
 // clang-format off
 const GaugeType gauge_types[GAUGE_TYPE_COUNT] = {
     {25600, 14400, 42, 1166, 1394, {232, 194, 49},
@@ -101,15 +105,24 @@ bool read_gauge_image(const Image& image, const char* path, uint32_t* reading) {
     return true;
 }
 
-bool read_gauge(const char* path, uint32_t* reading) {
-    FILE* file = fopen(path, "rb");
-    if (!file) {
-        printf("Error: Failed to load %s\n", path);
-        return false;
+uint64_t gauge_bytes_needed(int width, int height, int channels) {
+    Image shape = {nullptr, 0, width, height, channels};
+    uint64_t needed = 0;
+    for (const GaugeType& type : gauge_types) {
+        if (width != type.screen_width && height != type.screen_height) continue;
+        for (const SamplePoint& point : type.points) {
+            uint64_t end = pixel_offset(shape, point.x, point.y) + 3;
+            if (end > needed) needed = end;
+        }
+        uint64_t bar_end = pixel_offset(shape, type.bar_last, type.bar_row) + 3;
+        if (bar_end > needed) needed = bar_end;
     }
+    return needed;
+}
+
+static bool read_decoded_whole(const char* path, uint32_t* reading) {
     int width = 0, height = 0, channels = 0;
     stbi_uc* pixels = stbi_load(path, &width, &height, &channels, 0);
-    fclose(file);
     if (!pixels) {
         printf("Error: Failed to load %s\n", path);
         return false;
@@ -121,4 +134,39 @@ bool read_gauge(const char* path, uint32_t* reading) {
     bool ok = read_gauge_image(image, path, reading);
     stbi_image_free(pixels);
     return ok;
+}
+
+static bool read_gauge_with(const char* path, uint32_t* reading, bool fast) {
+    FILE* file = fopen(path, "rb");
+    if (!file) {
+        printf("Error: Failed to load %s\n", path);
+        return false;
+    }
+#ifdef HEALTHGAUGE_FAST_DECODE
+    TopRows rows;
+    if (fast && decode_top_rows(file, gauge_bytes_needed, &rows)) {
+        fclose(file);
+        bool ok = read_gauge_image(rows.image, path, reading);
+        free_top_rows(&rows);
+        return ok;
+    }
+#else
+    (void)fast;
+#endif
+    fclose(file);
+    return read_decoded_whole(path, reading);
+}
+
+bool read_gauge(const char* path, uint32_t* reading) { return read_gauge_with(path, reading, true); }
+
+bool read_gauge_decoded_whole(const char* path, uint32_t* reading) {
+    return read_gauge_with(path, reading, false);
+}
+
+bool fast_decode_built() {
+#ifdef HEALTHGAUGE_FAST_DECODE
+    return true;
+#else
+    return false;
+#endif
 }

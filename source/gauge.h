@@ -70,5 +70,18 @@ uint32_t measure_bar(const Image& image, const GaugeType& type);
 // the warning with path), measure.
 bool read_gauge_image(const Image& image, const char* path, uint32_t* reading);
 
-// Decodes the file at path and reads its gauge.
+// Bytes from the top of a width x height image of `channels` channels that
+// the candidate layouts can look at (the end of the furthest sample point or
+// bar pixel); 0 when no layout matches either dimension.
+uint64_t gauge_bytes_needed(int width, int height, int channels);
+
+// Decodes the file at path and reads its gauge. Where the build has the
+// fast decode, only the top rows that the layouts need are decoded whenever
+// the file allows it (see png_rows.h); otherwise the image is decoded whole.
 bool read_gauge(const char* path, uint32_t* reading);
+
+// The same, always decoding the image whole.
+bool read_gauge_decoded_whole(const char* path, uint32_t* reading);
+
+// True when this build has the fast decode.
+bool fast_decode_built();
