@@ -3,11 +3,15 @@
 #   make          build build/healthgauge
 #   make demo     run the tool on the sample screenshots in examples/
 #   make test     build plainly and with sanitizers, run every test
+#   make bench    the fast decode against the whole decode, in figures
+#   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
 #   make examples regenerate the sample screenshots
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test examples clean
+.PHONY: all deps build demo test bench fuzz examples clean
+
+FUZZ_SECONDS ?= 600
 
 all: build
 
@@ -24,8 +28,14 @@ demo: build
 test: deps
 	@scripts/run-tests
 
+bench: deps
+	@scripts/bench
+
+fuzz: deps
+	@scripts/fuzz $(FUZZ_SECONDS)
+
 examples: build
 	@build/tests/make_examples examples
 
 clean:
-	rm -rf build build-sanitize
+	rm -rf build build-sanitize build-full build-fuzz

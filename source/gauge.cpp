@@ -143,6 +143,7 @@ static bool read_gauge_with(const char* path, uint32_t* reading, bool fast) {
         return false;
     }
 #ifdef HEALTHGAUGE_FAST_DECODE
+    setvbuf(file, nullptr, _IOFBF, 1 << 16);  // the top rows are a few hundred KiB
     TopRows rows;
     if (fast && decode_top_rows(file, gauge_bytes_needed, &rows)) {
         fclose(file);

@@ -41,11 +41,27 @@ int filled_for_reading(int type, uint32_t reading) {
 }
 
 void add_scenery(Screenshot& shot, uint32_t seed) {
+    // Two kinds of ground, in patches: grainy gradients (sky, fog: small
+    // noisy residues the compressor stores as literals) and a repeating
+    // texture (walls, ground: long matches), much like a rendered frame.
     uint32_t state = seed * 2654435761u + 1;
+    Colour tile[48][48];
+    for (auto& row : tile) {
+        for (Colour& texel : row) {
+            state = state * 1664525u + 1013904223u;
+            texel = {static_cast<uint8_t>(state >> 24), static_cast<uint8_t>(state >> 16),
+                     static_cast<uint8_t>(state >> 8)};
+        }
+    }
     for (int y = 0; y < shot.height; ++y) {
         for (int x = 0; x < shot.width; ++x) {
             state = state * 1664525u + 1013904223u;
-            int noise = static_cast<int>(state >> 28);  // 0..15
+            bool textured = ((x / 320 + y / 180 + static_cast<int>(seed)) % 3) == 0;
+            if (textured) {
+                set_pixel(shot, x, y, tile[y % 48][x % 48]);
+                continue;
+            }
+            int noise = static_cast<int>(state >> 27);  // 0..31
             Colour colour = {static_cast<uint8_t>((x * 7 / 40 + noise) & 0x7f),
                              static_cast<uint8_t>((y / 9 + noise) & 0x7f),
                              static_cast<uint8_t>(((x + y) / 31 + 2 * noise) & 0x7f)};
