@@ -15,8 +15,7 @@ ScanSummary summarise_readings(const uint32_t* readings, uint32_t count) {
 
     // Readings are 0..1000, so one table of counts gives the most common
     // value and the number of distinct ones in a single pass.
-    static uint32_t seen[FULL + 1];
-    for (uint32_t& value : seen) value = 0;
+    uint32_t seen[FULL + 1] = {};
     summary.most_common = readings[0];
     summary.most_common_count = 1;
     for (uint32_t i = 0; i < count; ++i) {
