@@ -5,11 +5,13 @@
 #   make test     build plainly and with sanitizers, run every test
 #   make bench    the fast decode against the whole decode, in figures
 #   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
+#   make windows  cross-build build-windows/healthgauge.exe for Windows
 #   make examples regenerate the sample screenshots
+#   make icon     redraw source/healthgauge.ico, the Windows program's icon
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench fuzz examples clean
+.PHONY: all deps build demo test bench fuzz windows examples icon clean
 
 FUZZ_SECONDS ?= 600
 
@@ -37,5 +39,13 @@ fuzz: deps
 examples: build
 	@build/tests/make_examples examples
 
+windows: deps
+	@cmake -S . -B build-windows --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DHEALTHGAUGE_TESTS=OFF
+	@cmake --build build-windows -j $(JOBS)
+
+icon: build
+	@build/tests/make_icon source/healthgauge.ico
+
 clean:
-	rm -rf build build-sanitize build-full build-fuzz
+	rm -rf build build-sanitize build-full build-fuzz build-windows

@@ -5,6 +5,9 @@
 // and HEALTHGAUGE_RUNNER a program to run it with (for example wine), so the
 // same cases serve every build. With HEALTHGAUGE_CONSOLE_CRLF set, carriage
 // returns before line feeds in the console output are dropped first.
+// HEALTHGAUGE_WINDOWS_TOOL names tests/windows/platform_tool.exe when the
+// program is the Windows one: it tells the listing order and reads and sets
+// the clipboard as Windows programs see them.
 #include "screenshot_maker.h"
 #include "temp_folder.h"
 
@@ -13,6 +16,8 @@
 #include <algorithm>
 #include <dirent.h>
 #include <functional>
+#include <map>
+#include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <vector>
@@ -35,11 +40,13 @@ std::string environment(const char* name, const char* fallback = "") {
 
 bool is_wine_run() { return !environment("HEALTHGAUGE_RUNNER").empty(); }
 
-// Runs the program in folder with the given arguments. Without a display
-// (the default) it leaves the desktop's clipboard alone.
-ProgramRun run_program(const std::string& folder, std::vector<std::string> arguments,
-                const std::string& display = "") {
-    arguments.insert(arguments.begin(), environment("HEALTHGAUGE_PROGRAM", HEALTHGAUGE_DEFAULT_PROGRAM));
+std::string windows_tool() { return environment("HEALTHGAUGE_WINDOWS_TOOL"); }
+
+// Runs a command in folder, through HEALTHGAUGE_RUNNER when that is set, and
+// collects its standard output. Without a display (the default) it leaves the
+// desktop's clipboard alone.
+ProgramRun run_in_folder(const std::string& folder, std::vector<std::string> arguments,
+                         const std::string& display = "") {
     std::string runner = environment("HEALTHGAUGE_RUNNER");
     if (!runner.empty()) arguments.insert(arguments.begin(), runner);
 
@@ -72,6 +79,14 @@ ProgramRun run_program(const std::string& folder, std::vector<std::string> argum
     int status = 0;
     waitpid(pid, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+// Runs the program in folder with the given arguments.
+ProgramRun run_program(const std::string& folder, std::vector<std::string> arguments,
+                       const std::string& display = "") {
+    arguments.insert(arguments.begin(), environment("HEALTHGAUGE_PROGRAM", HEALTHGAUGE_DEFAULT_PROGRAM));
+    ProgramRun run = run_in_folder(folder, std::move(arguments), display);
     if (!environment("HEALTHGAUGE_CONSOLE_CRLF").empty()) {
         std::string::size_type at;
         while ((at = run.console.find("\r\n")) != std::string::npos) run.console.erase(at, 1);
@@ -90,9 +105,36 @@ Screenshot screenshot_with_reading(uint32_t reading) {
     return shot;
 }
 
-// Names of the folder's entries in the order the platform lists them.
+// Runs the Windows tool in folder; its output.
+std::string run_windows_tool(const std::string& folder, std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), windows_tool());
+    return run_in_folder(folder, std::move(arguments)).console;
+}
+
+// The entries of a directory search by the Windows program, by name: kind,
+// time and size as the tool prints them ("f\t<time>\t<size>").
+std::vector<std::pair<std::string, std::string>> windows_listing(const std::string& folder,
+                                                                 const std::string& pattern) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    std::istringstream lines(run_windows_tool(folder, {"list", pattern}));
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::string::size_type tab = line.find('\t');
+        entries.emplace_back(line.substr(0, tab), tab == std::string::npos ? "" : line.substr(tab + 1));
+    }
+    return entries;
+}
+
+// Names of the folder's entries in the order the platform lists them (Wine
+// sorts them, unlike readdir).
 std::vector<std::string> listing_order(const std::string& folder) {
     std::vector<std::string> names;
+    if (!windows_tool().empty()) {
+        for (const auto& entry : windows_listing(folder, ".\\*")) {
+            if (!entry.first.empty() && entry.first[0] != '.') names.push_back(entry.first);
+        }
+        return names;
+    }
     DIR* dir = opendir(folder.c_str());
     if (!dir) return names;
     while (const dirent* entry = readdir(dir)) {
@@ -199,6 +241,18 @@ TEST_F(EndToEnd, LatestFullAndEmptyBars) {
     ASSERT_TRUE(set_time(folder / "full.png", 1000));
     ASSERT_TRUE(set_time(folder / "empty.png", 2000));
     EXPECT_EQ(run().console, "0.0% from empty.png\n");
+}
+
+TEST_F(EndToEnd, LatestOfEqualTimesIsTheFirstListed) {
+    ASSERT_TRUE(write_png(screenshot_with_reading(900), folder / "older.png"));
+    ASSERT_TRUE(set_time(folder / "older.png", 1000));
+    std::vector<std::string> names = make_screenshots(folder, {300, 400, 500});
+    for (const std::string& name : names) ASSERT_TRUE(set_time(folder / name, 3000));
+    EXPECT_EQ(run().console, "30.0% from " + names[0] + "\n");
+
+    // A tenth of a microsecond later is newer (the finest step on Windows).
+    ASSERT_TRUE(set_time(folder / names[2], 3000, 100));
+    EXPECT_EQ(run().console, "50.0% from " + names[2] + "\n");
 }
 
 // ---- the scan mode ---------------------------------------------------------
@@ -315,11 +369,12 @@ TEST_F(EndToEnd, ScanOfManyScreenshotsAgreesWithReadingEachAlone) {
     }
 }
 
-// ---- the clipboard, on a real X server -------------------------------------
+// ---- the clipboard, on a real X server or under Wine ------------------------
 //
 // HEALTHGAUGE_TEST_DISPLAY names an X display with xclip available (the test
 // script starts Xvfb for it); HEALTHGAUGE_REQUIRE_CLIPBOARD makes its absence
-// a failure rather than a skip.
+// a failure rather than a skip. With HEALTHGAUGE_WINDOWS_TOOL set, the
+// clipboard is Wine's, read and set through that tool.
 
 namespace {
 
@@ -344,15 +399,27 @@ std::string xclip(const std::string& display, const char* text = nullptr) {
 class Clipboard : public EndToEnd {
   protected:
     void SetUp() override {
-        display = environment("HEALTHGAUGE_TEST_DISPLAY");
-        if (display.empty()) {
-            if (!environment("HEALTHGAUGE_REQUIRE_CLIPBOARD").empty()) {
-                FAIL() << "HEALTHGAUGE_TEST_DISPLAY is not set";
+        if (windows_tool().empty()) {
+            display = environment("HEALTHGAUGE_TEST_DISPLAY");
+            if (display.empty()) {
+                if (!environment("HEALTHGAUGE_REQUIRE_CLIPBOARD").empty()) {
+                    FAIL() << "HEALTHGAUGE_TEST_DISPLAY is not set";
+                }
+                GTEST_SKIP() << "no test display";
             }
-            GTEST_SKIP() << "no test display";
         }
-        xclip(display, "sentinel");
-        ASSERT_EQ(xclip(display), "sentinel");
+        put_text("sentinel");
+        ASSERT_EQ(text(), "sentinel");
+    }
+    std::string text() {
+        return windows_tool().empty() ? xclip(display) : run_windows_tool(folder.path, {"clipboard"});
+    }
+    void put_text(const char* content) {
+        if (windows_tool().empty()) {
+            xclip(display, content);
+        } else {
+            run_windows_tool(folder.path, {"put-text", content});
+        }
     }
     std::string run_with_display() {
         ProgramRun result = run_program(folder.path, {}, display);
@@ -367,17 +434,74 @@ class Clipboard : public EndToEnd {
 TEST_F(Clipboard, HoldsExactlyTheReadingAfterASuccessfulRun) {
     ASSERT_TRUE(write_png(screenshot_with_reading(537), folder / "shot.png"));
     EXPECT_EQ(run_with_display(), std::string(BANNER) + "53.7% from shot.png\n");
-    EXPECT_EQ(xclip(display), "53.7%");
+    EXPECT_EQ(text(), "53.7%");
 }
 
 TEST_F(Clipboard, IsEmptiedWhenTheReadingFails) {
     ASSERT_TRUE(write_file(folder / "shot.png", "garbage"));
     run_with_display();
-    EXPECT_EQ(xclip(display), "");
+    EXPECT_EQ(text(), "");
 }
 
 TEST_F(Clipboard, IsLeftAloneWithoutAnyPng) {
     ASSERT_TRUE(write_file(folder / "notes.txt", "x"));
     run_with_display();
-    EXPECT_EQ(xclip(display), "sentinel");
+    EXPECT_EQ(text(), "sentinel");
+}
+
+// ---- the directory search of the Windows program, under Wine ---------------
+
+namespace {
+
+class WindowsListing : public testing::Test {
+  protected:
+    void SetUp() override {
+        if (windows_tool().empty()) {
+            if (is_wine_run()) FAIL() << "HEALTHGAUGE_WINDOWS_TOOL is not set";
+            GTEST_SKIP() << "HEALTHGAUGE_WINDOWS_TOOL is not set";
+        }
+    }
+    // Windows counts time in steps of 100 ns from 1601.
+    static std::string windows_time(uint64_t seconds, uint64_t nanoseconds = 0) {
+        return std::to_string((seconds + 11644473600u) * 10000000u + nanoseconds / 100);
+    }
+    TempFolder folder;
+};
+
+}  // namespace
+
+TEST_F(WindowsListing, EntriesCarryTheirKindTimeAndSize) {
+    ASSERT_TRUE(write_file(folder / "SHOT.PNG", std::string(12345, 'x')));
+    ASSERT_TRUE(set_time(folder / "SHOT.PNG", 4000000000L, 1234500));
+    ASSERT_TRUE(write_file(folder / ".hidden.png", "x"));
+    ASSERT_TRUE(set_time(folder / ".hidden.png", 1000));
+    ASSERT_TRUE(write_file(folder / "big.bin", ""));
+    ASSERT_EQ(truncate((folder / "big.bin").c_str(), (off_t(1) << 32) + 5), 0);  // sparse
+    ASSERT_TRUE(set_time(folder / "big.bin", 1000));
+    ASSERT_EQ(mkdir((folder / "sub").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(folder / "sub/inside.png", "x"));
+    ASSERT_TRUE(set_time(folder / "sub", 2000));
+
+    std::map<std::string, std::string> entries;
+    for (const auto& entry : windows_listing(folder.path, ".\\*")) {
+        if (entry.first != "." && entry.first != "..") entries.insert(entry);
+    }
+    std::map<std::string, std::string> expected = {
+        {"SHOT.PNG", "f\t" + windows_time(4000000000u, 1234500) + "\t12345"},
+        {".hidden.png", "f\t" + windows_time(1000) + "\t1"},
+        {"big.bin", "f\t" + windows_time(1000) + "\t5"},  // the low 32 bits
+        {"sub", "d\t" + windows_time(2000) + "\t0"}};
+    EXPECT_EQ(entries, expected);
+}
+
+TEST_F(WindowsListing, FirstEntryOfASearchIsListed) {
+    for (const char* name : {"a.png", "b1.png", "b2.png"}) ASSERT_TRUE(write_file(folder / name, ""));
+    std::vector<std::string> names;
+    for (const auto& entry : windows_listing(folder.path, "b*")) names.push_back(entry.first);
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"b1.png", "b2.png"}));
+}
+
+TEST_F(WindowsListing, FolderThatCannotBeListedGivesTheSystemError) {
+    EXPECT_EQ(run_windows_tool(folder.path, {"list", "missing\\*"}), "error 3\n");  // path not found
 }

@@ -1,0 +1,66 @@
+// platform_tool.cpp - the Windows platform layer seen from the tests, which
+// run this program under Wine beside the program under test.
+//
+//   platform_tool clipboard        prints the clipboard's text (CF_TEXT), or
+//                                  nothing when it holds none
+//   platform_tool put-text TEXT    puts TEXT on the clipboard
+//   platform_tool list PATTERN     lists a directory search, one entry a line:
+//                                  NAME <tab> d|f <tab> TIME <tab> SIZE, or
+//                                  "error N" when the search cannot start
+//
+// put-text and list go through the program's own platform unit; clipboard
+// reads with its own calls, so that what the program left is seen as any
+// other Windows program sees it. Output is binary: no carriage returns.
+#include "platform.h"
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+static int print_clipboard() {
+    if (!OpenClipboard(nullptr)) {
+        printf("<cannot open the clipboard>");
+        return 1;
+    }
+    HANDLE block = GetClipboardData(CF_TEXT);
+    if (block) {
+        const char* text = static_cast<const char*>(GlobalLock(block));
+        if (text) {
+            fputs(text, stdout);
+            GlobalUnlock(block);
+        }
+    }
+    CloseClipboard();
+    return 0;
+}
+
+static int list(const char* pattern) {
+    int error = 0;
+    DirSearch* search = dir_search_start(pattern, &error);
+    if (!search) {
+        printf("error %d\n", error);
+        return 0;
+    }
+    DirItem item;
+    while (dir_search_next(search, &item)) {
+        printf("%s\t%c\t%" PRIu64 "\t%" PRIu32 "\n", item.name, item.is_directory ? 'd' : 'f',
+               item.time, item.size);
+    }
+    dir_search_end(search);
+    return 0;
+}
+
+int main(int argc, char* argv[]) {
+    _setmode(_fileno(stdout), _O_BINARY);
+    if (argc == 2 && strcmp(argv[1], "clipboard") == 0) return print_clipboard();
+    if (argc == 3 && strcmp(argv[1], "put-text") == 0) {
+        SYSTEM_CLIPBOARD.put_text(argv[2]);
+        return 0;
+    }
+    if (argc == 3 && strcmp(argv[1], "list") == 0) return list(argv[2]);
+    fprintf(stderr, "usage: platform_tool clipboard | put-text TEXT | list PATTERN\n");
+    return 2;
+}
