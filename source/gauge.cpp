@@ -38,25 +38,31 @@ int colour_distance(const uint8_t* pixels, Colour colour) {
 }
 
 // Byte offset of pixel (x, y); x past the width runs on into the next row.
+// The layout table holds no negative coordinate.
 static uint64_t pixel_offset(const Image& image, int32_t x, int32_t y) {
     return (static_cast<uint64_t>(y) * static_cast<uint64_t>(image.width) +
             static_cast<uint64_t>(x)) *
            static_cast<uint64_t>(image.channels);
 }
 
-// True when the three bytes of pixel (x, y) lie inside the image's bytes.
-static bool pixel_inside(const Image& image, int32_t x, int32_t y) {
-    return x >= 0 && y >= 0 && pixel_offset(image, x, y) + 3 <= image.size;
+static bool matches_screen(const Image& image, const GaugeType& type) {
+    return image.width == type.screen_width || image.height == type.screen_height;
+}
+
+// One past the furthest byte the layout can look at: the end of the three
+// bytes of its furthest sample point or of its bar's last pixel (the bar is
+// walked left to right).
+static uint64_t layout_end(const Image& image, const GaugeType& type) {
+    uint64_t end = pixel_offset(image, type.bar_last, type.bar_row) + 3;
+    for (const SamplePoint& point : type.points) {
+        uint64_t point_end = pixel_offset(image, point.x, point.y) + 3;
+        if (point_end > end) end = point_end;
+    }
+    return end;
 }
 
 bool is_candidate(const Image& image, const GaugeType& type) {
-    if (image.width != type.screen_width && image.height != type.screen_height) return false;
-    for (const SamplePoint& point : type.points) {
-        if (!pixel_inside(image, point.x, point.y)) return false;
-    }
-    // The bar is walked left to right, so its last pixel is its furthest byte.
-    return pixel_inside(image, type.bar_first, type.bar_row) &&
-           pixel_inside(image, type.bar_last, type.bar_row);
+    return matches_screen(image, type) && layout_end(image, type) <= image.size;
 }
 
 static int match_score(const Image& image, const GaugeType& type) {
@@ -106,16 +112,12 @@ bool read_gauge_image(const Image& image, const char* path, uint32_t* reading) {
 }
 
 uint64_t gauge_bytes_needed(int width, int height, int channels) {
-    Image shape = {nullptr, 0, width, height, channels};
+    const Image shape = {nullptr, 0, width, height, channels};
     uint64_t needed = 0;
     for (const GaugeType& type : gauge_types) {
-        if (width != type.screen_width && height != type.screen_height) continue;
-        for (const SamplePoint& point : type.points) {
-            uint64_t end = pixel_offset(shape, point.x, point.y) + 3;
-            if (end > needed) needed = end;
-        }
-        uint64_t bar_end = pixel_offset(shape, type.bar_last, type.bar_row) + 3;
-        if (bar_end > needed) needed = bar_end;
+        if (!matches_screen(shape, type)) continue;
+        uint64_t end = layout_end(shape, type);
+        if (end > needed) needed = end;
     }
     return needed;
 }
@@ -162,12 +164,4 @@ bool read_gauge(const char* path, uint32_t* reading) { return read_gauge_with(pa
 
 bool read_gauge_decoded_whole(const char* path, uint32_t* reading) {
     return read_gauge_with(path, reading, false);
-}
-
-bool fast_decode_built() {
-#ifdef HEALTHGAUGE_FAST_DECODE
-    return true;
-#else
-    return false;
-#endif
 }

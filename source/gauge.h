@@ -82,6 +82,3 @@ bool read_gauge(const char* path, uint32_t* reading);
 
 // The same, always decoding the image whole.
 bool read_gauge_decoded_whole(const char* path, uint32_t* reading);
-
-// True when this build has the fast decode.
-bool fast_decode_built();
