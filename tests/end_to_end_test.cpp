@@ -409,10 +409,21 @@ class Clipboard : public EndToEnd {
             }
         }
         put_text("sentinel");
-        ASSERT_EQ(text(), "sentinel");
+        ASSERT_EQ(settled_text("sentinel"), "sentinel");
     }
     std::string text() {
         return windows_tool().empty() ? xclip(display) : run_windows_tool(folder.path, {"clipboard"});
+    }
+    // The clipboard's text, read again for up to three seconds until it is
+    // `expected`: xclip goes to the background before it takes the
+    // selection, so a read right after it returns may still see the old text.
+    std::string settled_text(const std::string& expected) {
+        std::string current = text();
+        for (int i = 0; i < 150 && current != expected; ++i) {
+            usleep(20000);
+            current = text();
+        }
+        return current;
     }
     void put_text(const char* content) {
         if (windows_tool().empty()) {
@@ -434,19 +445,19 @@ class Clipboard : public EndToEnd {
 TEST_F(Clipboard, HoldsExactlyTheReadingAfterASuccessfulRun) {
     ASSERT_TRUE(write_png(screenshot_with_reading(537), folder / "shot.png"));
     EXPECT_EQ(run_with_display(), std::string(BANNER) + "53.7% from shot.png\n");
-    EXPECT_EQ(text(), "53.7%");
+    EXPECT_EQ(settled_text("53.7%"), "53.7%");
 }
 
 TEST_F(Clipboard, IsEmptiedWhenTheReadingFails) {
     ASSERT_TRUE(write_file(folder / "shot.png", "garbage"));
     run_with_display();
-    EXPECT_EQ(text(), "");
+    EXPECT_EQ(settled_text(""), "");
 }
 
 TEST_F(Clipboard, IsLeftAloneWithoutAnyPng) {
     ASSERT_TRUE(write_file(folder / "notes.txt", "x"));
     run_with_display();
-    EXPECT_EQ(text(), "sentinel");
+    EXPECT_EQ(settled_text("sentinel"), "sentinel");
 }
 
 // ---- the directory search of the Windows program, under Wine ---------------
