@@ -168,6 +168,15 @@ void file_list_scan() {
     apply_final_filter();
 }
 
+bool file_list_list_files() {
+    if (!file_list_allocate()) return false;
+    file_list.keep_files = true;
+    file_list.keep_directories = false;
+    file_list_reset();
+    file_list_scan();
+    return true;
+}
+
 bool same_text_ignoring_case(const char* a, const char* b) {
     for (;; ++a, ++b) {
         char x = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a + 32) : *a;

@@ -14,6 +14,8 @@
 //     }
 //     file_list_release();
 //
+// file_list_list_files() does the first five steps as both modes need them.
+//
 // Only the working directory itself is read: subdirectories are recorded,
 // then dropped by the final filter, and their contents are never listed.
 // Names that begin with a dot are passed over.
@@ -59,6 +61,11 @@ void file_list_reset();
 
 // Lists the root directory into the table, then applies the final filter.
 void file_list_scan();
+
+// What both modes do: allocates the table, keeps files and drops
+// directories, resets and lists the working directory. False when the table
+// cannot be allocated.
+bool file_list_list_files();
 
 // Records one name found by the search of pattern. Used by file_list_scan.
 void file_list_add(const char* pattern, const char* name, bool is_directory, uint64_t time,

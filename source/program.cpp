@@ -45,11 +45,7 @@ static int newest_png() {
 
 void run_latest() {
     int newest = -1;
-    if (file_list_allocate()) {
-        file_list.keep_directories = false;
-        file_list.keep_files = true;
-        file_list_reset();
-        file_list_scan();
+    if (file_list_list_files()) {
         newest = newest_png();
     }
     if (newest < 0) {

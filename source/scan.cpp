@@ -92,11 +92,7 @@ void run_scan() {
     printf("Processing screenshots...\n");
     uint32_t* readings = nullptr;
     uint32_t n = 0;
-    if (file_list_allocate()) {
-        file_list.keep_directories = false;
-        file_list.keep_files = true;
-        file_list_reset();
-        file_list_scan();
+    if (file_list_list_files()) {
         size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
         readings = static_cast<uint32_t*>(calloc(slots, sizeof(uint32_t)));
     }

@@ -111,11 +111,7 @@ TEST_F(LatestMode, EqualTimesGoToTheFileListedFirst) {
     std::string first;
     {
         InsideFolder inside(folder.path);
-        ASSERT_TRUE(file_list_allocate());
-        file_list.keep_files = true;
-        file_list.keep_directories = false;
-        file_list_reset();
-        file_list_scan();
+        ASSERT_TRUE(file_list_list_files());
         first = file_list.entries[file_list.index[0]].path;
     }
     const std::map<std::string, std::string> text = {
