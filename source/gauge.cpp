@@ -1,13 +1,8 @@
-// gauge.cpp - reading the health gauge out of one screenshot (see gauge.h).
+// gauge.cpp - reading the health gauge out of a screenshot's pixels (see gauge.h).
 #include "gauge.h"
 
-#include <cstdio>
 #include <cstdlib>
-#include <stb_image.h>
-
-#ifdef HEALTHGAUGE_FAST_DECODE
-#include "png_rows.h"
-#endif
+#include <cstring>
 
 // clang-format off
 const GaugeType gauge_types[GAUGE_TYPE_COUNT] = {
@@ -89,26 +84,34 @@ int choose_gauge_type(const Image& image, int* score) {
     return best;
 }
 
-uint32_t measure_bar(const Image& image, const GaugeType& type) {
-    uint32_t length = static_cast<uint32_t>(type.bar_last - type.bar_first + 1);
+static uint32_t bar_length(const GaugeType& type) {
+    return static_cast<uint32_t>(type.bar_last - type.bar_first + 1);
+}
+
+uint32_t count_bar_pixels(const Image& image, const GaugeType& type) {
+    uint32_t length = bar_length(type);
     uint32_t count = 0;
     const uint8_t* pixel = image.pixels + pixel_offset(image, type.bar_first, type.bar_row);
     while (count < length && colour_distance(pixel, type.bar_colour) <= MAX_BAR_DISTANCE) {
         ++count;
         pixel += image.channels;
     }
-    return count * 1000 / length;
+    return count;
 }
 
-bool read_gauge_image(const Image& image, const char* path, uint32_t* reading) {
-    int score = 0;
-    int row = choose_gauge_type(image, &score);
-    if (row < 0 || score > MAX_MATCH_SCORE) {
-        printf("Warning: Could not find matching health bar type for screenshot %s\n", path);
-        return false;
-    }
-    *reading = measure_bar(image, gauge_types[row]);
-    return true;
+uint32_t measure_bar(const Image& image, const GaugeType& type) {
+    return count_bar_pixels(image, type) * 1000 / bar_length(type);
+}
+
+GaugeResult read_gauge_image(const Image& image) {
+    GaugeResult result = {GaugeStatus::no_layout, 0, -1, 0, 0};
+    result.layout = choose_gauge_type(image, &result.score);
+    if (result.layout < 0 || result.score > MAX_MATCH_SCORE) return result;
+    const GaugeType& type = gauge_types[result.layout];
+    result.status = GaugeStatus::read;
+    result.filled = count_bar_pixels(image, type);
+    result.reading = result.filled * 1000 / bar_length(type);
+    return result;
 }
 
 uint64_t gauge_bytes_needed(int width, int height, int channels) {
@@ -122,46 +125,24 @@ uint64_t gauge_bytes_needed(int width, int height, int channels) {
     return needed;
 }
 
-static bool read_decoded_whole(const char* path, uint32_t* reading) {
-    int width = 0, height = 0, channels = 0;
-    stbi_uc* pixels = stbi_load(path, &width, &height, &channels, 0);
-    if (!pixels) {
-        printf("Error: Failed to load %s\n", path);
-        return false;
+void crop_gauge(const Image& image, const GaugeResult& result, GaugeCrop* crop) {
+    const GaugeType& type = gauge_types[result.layout];
+    crop->width = static_cast<int>(bar_length(type)) + 2 * CROP_MARGIN;
+    crop->height = CROP_HEIGHT;
+    crop->bar_start = CROP_MARGIN;
+    crop->bar_end = CROP_MARGIN + static_cast<int>(result.filled);
+    crop->bar_row = CROP_MARGIN;
+    uint8_t* out = crop->pixels;
+    for (int y = type.bar_row - CROP_MARGIN; y <= type.bar_row + CROP_MARGIN; ++y) {
+        for (int x = type.bar_first - CROP_MARGIN; x <= type.bar_last + CROP_MARGIN; ++x, out += 3) {
+            // Pixels as the reader sees them: the three bytes at the pixel's
+            // offset, running on into the next row past the width.
+            uint64_t offset = pixel_offset(image, x, y);
+            if (offset + 3 <= image.size) {
+                memcpy(out, image.pixels + offset, 3);
+            } else {
+                memset(out, 0, 3);
+            }
+        }
     }
-    Image image = {pixels,
-                   static_cast<size_t>(width) * static_cast<size_t>(height) *
-                       static_cast<size_t>(channels),
-                   width, height, channels};
-    bool ok = read_gauge_image(image, path, reading);
-    stbi_image_free(pixels);
-    return ok;
-}
-
-static bool read_gauge_with(const char* path, uint32_t* reading, bool fast) {
-    FILE* file = fopen(path, "rb");
-    if (!file) {
-        printf("Error: Failed to load %s\n", path);
-        return false;
-    }
-#ifdef HEALTHGAUGE_FAST_DECODE
-    setvbuf(file, nullptr, _IOFBF, 1 << 16);  // the top rows are a few hundred KiB
-    TopRows rows;
-    if (fast && decode_top_rows(file, gauge_bytes_needed, &rows)) {
-        fclose(file);
-        bool ok = read_gauge_image(rows.image, path, reading);
-        free_top_rows(&rows);
-        return ok;
-    }
-#else
-    (void)fast;
-#endif
-    fclose(file);
-    return read_decoded_whole(path, reading);
-}
-
-bool read_gauge(const char* path, uint32_t* reading) { return read_gauge_with(path, reading, true); }
-
-bool read_gauge_decoded_whole(const char* path, uint32_t* reading) {
-    return read_gauge_with(path, reading, false);
 }

@@ -1,17 +1,17 @@
-// gauge.h - reading the health gauge out of one screenshot.
+// gauge.h - reading the health gauge out of a screenshot's pixels.
 //
-//     uint32_t reading;
-//     if (read_gauge("shot0042.png", &reading)) ... reading is 0..1000 ...
+//     GaugeResult result = read_gauge_image(image);
+//     if (result.status == GaugeStatus::read) ... result.reading is 0..1000 ...
 //
-// The screenshot is decoded, matched against the built-in gauge layouts by
-// three sample pixels each, and the health bar of the best layout is walked
-// from its left end. The reading is the filled share of the bar in permille:
-// 1000 is a full bar. On failure a message has been printed to standard
-// output and *reading is left untouched.
-//
-// The steps after decoding work on an Image, so they can be fed pixels from
-// any source, tests included.
+// The pixels are matched against the built-in gauge layouts by three sample
+// pixels each, and the health bar of the best layout is walked from its left
+// end. The reading is the filled share of the bar in permille: 1000 is a full
+// bar. Nothing here prints or touches a file: the modes tell the player what
+// a result means. Decoding is decode.h's; opening a file and putting the two
+// together is screenshot.h's.
 #pragma once
+
+#include "decode.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -41,17 +41,6 @@ extern const GaugeType gauge_types[GAUGE_TYPE_COUNT];
 constexpr int MAX_MATCH_SCORE = 600;   // highest accepted sum of three sample distances
 constexpr int MAX_BAR_DISTANCE = 200;  // highest distance a bar pixel may have
 
-// Decoded pixels: rows top to bottom without gaps, `channels` bytes a pixel
-// (grey, grey+alpha, RGB or RGBA). `size` is the number of bytes available
-// from the top; no byte at or past it is ever read.
-struct Image {
-    const uint8_t* pixels;
-    size_t size;
-    int width;
-    int height;
-    int channels;
-};
-
 // |R - r| + |G - g| + |B - b| for the three bytes at pixels.
 int colour_distance(const uint8_t* pixels, Colour colour);
 
@@ -63,22 +52,50 @@ bool is_candidate(const Image& image, const GaugeType& type);
 // gets its score; ties go to the earlier layout.
 int choose_gauge_type(const Image& image, int* score);
 
-// Bar-coloured pixels from the left end, in permille of the bar's length.
+// Bar-coloured pixels from the left end, up to the first that is not.
+uint32_t count_bar_pixels(const Image& image, const GaugeType& type);
+
+// Those pixels in permille of the bar's length.
 uint32_t measure_bar(const Image& image, const GaugeType& type);
 
-// Everything after decoding: choose the layout, reject a poor match (printing
-// the warning with path), measure.
-bool read_gauge_image(const Image& image, const char* path, uint32_t* reading);
+enum class GaugeStatus {
+    read,         // the bar was measured
+    load_failed,  // the file could not be opened or decoded
+    no_layout,    // no layout matches the screenshot well enough
+};
+
+// What reading one screenshot gave.
+struct GaugeResult {
+    GaugeStatus status;
+    uint32_t reading;  // 0..1000 when read
+    int layout;        // row of gauge_types that matched best, -1 when none did
+    int score;         // that row's match score (0 when none)
+    uint32_t filled;   // bar pixels counted from the left end, when read
+};
+
+// Choose the layout, reject a poor match, measure.
+GaugeResult read_gauge_image(const Image& image);
 
 // Bytes from the top of a width x height image of `channels` channels that
 // the candidate layouts can look at (the end of the furthest sample point or
 // bar pixel); 0 when no layout matches either dimension.
 uint64_t gauge_bytes_needed(int width, int height, int channels);
 
-// Decodes the file at path and reads its gauge. Where the build has the
-// fast decode, only the top rows that the layouts need are decoded whenever
-// the file allows it (see png_rows.h); otherwise the image is decoded whole.
-bool read_gauge(const char* path, uint32_t* reading);
+// A small picture of the gauge of a screenshot that was read: the bar and
+// CROP_MARGIN pixels around it on every side, as RGB, rows top to bottom.
+// Bytes the reader could not see (past the decoded rows) are black.
+constexpr int CROP_MARGIN = 12;
+constexpr int CROP_MAX_WIDTH = 389 + 2 * CROP_MARGIN;  // the longest bar
+constexpr int CROP_HEIGHT = 2 * CROP_MARGIN + 1;
 
-// The same, always decoding the image whole.
-bool read_gauge_decoded_whole(const char* path, uint32_t* reading);
+struct GaugeCrop {
+    int width;        // bar length + 2 * CROP_MARGIN
+    int height;       // CROP_HEIGHT
+    int bar_start;    // x of the bar's left end in the crop (CROP_MARGIN)
+    int bar_end;      // x just past the filled part in the crop
+    int bar_row;      // y of the scan line in the crop (CROP_MARGIN)
+    uint8_t pixels[CROP_MAX_WIDTH * CROP_HEIGHT * 3];
+};
+
+// Fills *crop for a result whose status is read.
+void crop_gauge(const Image& image, const GaugeResult& result, GaugeCrop* crop);

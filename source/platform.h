@@ -5,6 +5,7 @@
 // a small unit per platform:
 //
 //   platform_win32_dir.cpp        platform_posix_dir.cpp
+//   platform_win32_file.cpp       platform_posix_file.cpp
 //   platform_win32_clipboard.cpp  platform_posix_clipboard.cpp
 //
 // The build picks one of each pair. The rest of the program only sees the
@@ -12,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 // Separator that the listing puts between a directory and a name in its
 // search pattern and paths.
@@ -45,6 +47,12 @@ bool dir_search_next(DirSearch* search, DirItem* item);
 
 // Ends the search and releases it.
 void dir_search_end(DirSearch* search);
+
+// Opens a regular file for binary reading without ever blocking: a name that
+// turned into a named pipe, a device or a directory since it was listed is
+// refused. Returns nullptr when the file cannot be opened or is not a regular
+// file. The path is in the bytes the directory search gives.
+FILE* open_regular_file(const char* path);
 
 // The clipboard, as two plain function pointers so that tests can put a
 // recorder in its place. Both ignore failures and print nothing.

@@ -22,10 +22,10 @@
 // rows it needs goes unseen, so such a file may read here where the whole
 // decode would reject it.
 //
-// Built only when libspng is available.
+// Part of the decode unit (decode.h), built only when libspng is available.
 #pragma once
 
-#include "gauge.h"
+#include "decode.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -34,10 +34,6 @@ struct TopRows {
     Image image;      // height is the whole image's; size covers the rows decoded
     uint8_t* pixels;  // owned, released by free_top_rows
 };
-
-// Bytes from the top of a width x height image of `channels` channels that
-// the reader may look at; 0 when it would look at none.
-typedef uint64_t (*BytesNeeded)(int width, int height, int channels);
 
 // Decodes the top rows of the PNG file that hold the first bytes_needed(...)
 // bytes of pixels. False when the file is declined or fails; then nothing

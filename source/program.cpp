@@ -2,9 +2,8 @@
 #include "program.h"
 
 #include "file_list.h"
-#include "gauge.h"
-#include "platform.h"
 #include "scan.h"
+#include "screenshot.h"
 
 #include <cstdio>
 
@@ -23,11 +22,6 @@ Mode choose_mode(int argc, const char* const argv[]) {
         }
     }
     return mode;
-}
-
-void format_percent(uint32_t value, char text[PERCENT_TEXT_SIZE]) {
-    if (value > 1000) value = 1000;  // readings never exceed it
-    snprintf(text, PERCENT_TEXT_SIZE, "%u.%u%%", value / 10, value % 10);
 }
 
 // Index of the PNG entry with the greatest time (the first listed of equal
@@ -53,16 +47,7 @@ void run_latest() {
         return;
     }
     const char* path = file_list.entries[newest].path;
-    uint32_t reading = 0;
-    if (!read_gauge(path, &reading)) {
-        clipboard.empty();
-        return;
-    }
-    char text[PERCENT_TEXT_SIZE];
-    format_percent(reading, text);
-    printf("%s from %s\n", text, path);
-    fflush(stdout);
-    clipboard.put_text(text);
+    show_reading(read_gauge(path), path);
 }
 
 int run_program(int argc, const char* const argv[]) {

@@ -8,17 +8,14 @@
 // argument is ignored. The exit status is 1 on every path.
 #pragma once
 
+#include "messages.h"
+
 #include <cstdint>
 
 enum class Mode { latest, scan };
 
-constexpr int PERCENT_TEXT_SIZE = 8;  // "100.0%" and its terminator fit
-
 // The mode the arguments ask for (argv[0] is the program's name).
 Mode choose_mode(int argc, const char* const argv[]);
-
-// Writes value / 10 "." value % 10 "%" into text, e.g. 537 -> "53.7%".
-void format_percent(uint32_t value, char text[PERCENT_TEXT_SIZE]);
 
 // Reads the newest PNG of the working directory, prints the remaining health
 // and puts it on the clipboard; empties the clipboard when the reading fails.

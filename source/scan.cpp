@@ -2,7 +2,8 @@
 #include "scan.h"
 
 #include "file_list.h"
-#include "gauge.h"
+#include "messages.h"
+#include "screenshot.h"
 
 #include <cstdlib>
 
@@ -77,8 +78,12 @@ static uint32_t read_all(uint32_t* readings, FILE* raw) {
     for (int slot = 0; slot < file_list.file_count; ++slot) {
         const FileEntry& entry = file_list.entries[file_list.index[slot]];
         if (!entry_is_png(entry)) continue;
-        uint32_t v = 0;
-        if (!read_gauge(entry.path, &v)) continue;
+        GaugeResult result = read_gauge(entry.path);
+        if (result.status != GaugeStatus::read) {
+            print_read_failure(result, entry.path);
+            continue;
+        }
+        uint32_t v = result.reading;
         readings[n++] = v;
         if (raw) {
             uint32_t d = FULL - v;

@@ -2,6 +2,8 @@
 // on real-world PNGs, and the same outcome and message from read_gauge on
 // every kind of file a screenshot folder may hold.
 #include "gauge.h"
+#include "messages.h"
+#include "screenshot.h"
 #include "png_rows.h"
 #include "png_writer.h"
 #include "screenshot_maker.h"
@@ -29,10 +31,12 @@ std::ostream& operator<<(std::ostream& out, const Outcome& o) {
     return out << (o.ok ? "read " : "failed ") << o.reading << " [" << o.console << "]";
 }
 
-Outcome outcome(bool (*read)(const char*, uint32_t*), const std::string& path) {
-    Outcome result = {false, 0, ""};
+// The result of reading path, with the message a mode prints for it.
+Outcome outcome(GaugeResult (*read)(const char*, GaugeCrop*), const std::string& path) {
+    GaugeResult gauge = read(path.c_str(), nullptr);
+    Outcome result = {gauge.status == GaugeStatus::read, gauge.reading, ""};
     testing::internal::CaptureStdout();
-    result.ok = read(path.c_str(), &result.reading);
+    print_read_failure(gauge, path.c_str());
     result.console = testing::internal::GetCapturedStdout();
     return result;
 }

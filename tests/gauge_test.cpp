@@ -1,6 +1,8 @@
 // Gauge reading: layout choice, the bar walk, channel counts, buffer bounds
 // and decoding failures, on screenshots built in memory or written as PNG.
 #include "gauge.h"
+#include "messages.h"
+#include "screenshot.h"
 #include "screenshot_maker.h"
 
 #include <gtest/gtest.h>
@@ -24,11 +26,17 @@ Colour shifted(Colour c, int d) {
 }
 
 uint32_t read_image(const Screenshot& shot, bool* ok) {
-    uint32_t reading = 12345;
-    testing::internal::CaptureStdout();
-    *ok = read_gauge_image(image_of(shot), "shot.png", &reading);
-    testing::internal::GetCapturedStdout();
-    return reading;
+    GaugeResult result = read_gauge_image(image_of(shot));
+    *ok = result.status == GaugeStatus::read;
+    return result.reading;
+}
+
+// Reads a file as the modes do: the result, with the message a mode prints.
+bool read_file_printing(const std::string& path, uint32_t* reading) {
+    GaugeResult result = read_gauge(path.c_str());
+    if (result.status == GaugeStatus::read) *reading = result.reading;
+    print_read_failure(result, path.c_str());
+    return result.status == GaugeStatus::read;
 }
 
 uint32_t must_read(const Screenshot& shot) {
@@ -88,13 +96,12 @@ TEST(GaugeReading, OneMatchingDimensionIsEnough) {
 
     Screenshot neither = blank_screenshot(1921, 1081, 3);
     paint_gauge(neither, 3, 237);
-    bool ok = true;
+    GaugeResult result = read_gauge_image(image_of(neither));
+    EXPECT_EQ(result.status, GaugeStatus::no_layout);
+    EXPECT_EQ(result.layout, -1);
     testing::internal::CaptureStdout();
-    uint32_t reading = 7;
-    ok = read_gauge_image(image_of(neither), "shot.png", &reading);
+    print_read_failure(result, "shot.png");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), WARNING);
-    EXPECT_FALSE(ok);
-    EXPECT_EQ(reading, 7u) << "the reading is written only on success";
 }
 
 TEST(GaugeReading, ScoreOf600IsAcceptedAnd601Rejected) {
@@ -206,12 +213,12 @@ TEST(GaugeReading, DecodesPngFilesAndReportsFilesItCannotRead) {
     paint_gauge(shot, 1, 201);
     ASSERT_TRUE(write_png(shot, good));
     uint32_t reading = 0;
-    EXPECT_TRUE(read_gauge(good.c_str(), &reading));
+    EXPECT_TRUE(read_file_printing(good, &reading));
     EXPECT_EQ(reading, 516u);
 
     std::string missing = dir + "gauge_missing.png";
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(read_gauge(missing.c_str(), &reading));
+    EXPECT_FALSE(read_file_printing(missing, &reading));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Failed to load " + missing + "\n");
 
     std::string text = dir + "gauge_text.png";
@@ -220,7 +227,7 @@ TEST(GaugeReading, DecodesPngFilesAndReportsFilesItCannotRead) {
     fputs("not an image at all\n", file);
     fclose(file);
     testing::internal::CaptureStdout();
-    EXPECT_FALSE(read_gauge(text.c_str(), &reading));
+    EXPECT_FALSE(read_file_printing(text, &reading));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Failed to load " + text + "\n");
 }
 
@@ -236,7 +243,7 @@ TEST(GaugeReading, RealWorldPngVariantsFailCleanly) {
         std::string path = std::string(PNGSUITE_DIR) + "/" + name;
         uint32_t reading = 0;
         testing::internal::CaptureStdout();
-        bool ok = read_gauge(path.c_str(), &reading);
+        bool ok = read_file_printing(path, &reading);
         std::string out = testing::internal::GetCapturedStdout();
         EXPECT_FALSE(ok) << name;
         bool expected = out == "Error: Failed to load " + path + "\n" ||
