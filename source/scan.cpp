@@ -3,6 +3,7 @@
 
 #include "file_list.h"
 #include "messages.h"
+#include "output_file.h"
 #include "screenshot.h"
 
 #include <cstdlib>
@@ -65,24 +66,23 @@ bool write_summary(FILE* file, const ScanSummary& summary) {
     return ok;
 }
 
-// Closes file; false when it or any earlier write to it failed.
-static bool close_checked(FILE* file) {
-    bool ok = !ferror(file);
-    return fclose(file) == 0 && ok;
-}
-
 // Reads every PNG of the listing into readings, writing raw.txt lines as it
-// goes (when raw is open). Returns how many were read.
-static uint32_t read_all(uint32_t* readings, FILE* raw) {
+// goes (when raw is open) and handing each result to the hooks. Returns how
+// many were read.
+static uint32_t read_all(uint32_t* readings, FILE* raw, const ScanHooks* hooks) {
+    static GaugeCrop crop;
+    GaugeCrop* wanted_crop = hooks && hooks->want_crop ? &crop : nullptr;
     uint32_t n = 0;
     for (int slot = 0; slot < file_list.file_count; ++slot) {
         const FileEntry& entry = file_list.entries[file_list.index[slot]];
         if (!entry_is_png(entry)) continue;
-        GaugeResult result = read_gauge(entry.path);
-        if (result.status != GaugeStatus::read) {
-            print_read_failure(result, entry.path);
-            continue;
+        GaugeResult result = read_gauge(entry.path, wanted_crop);
+        if (result.status != GaugeStatus::read) print_read_failure(result, entry.path);
+        if (hooks) {
+            bool has_crop = wanted_crop && result.status == GaugeStatus::read;
+            hooks->on_result(hooks->context, entry, result, has_crop ? wanted_crop : nullptr);
         }
+        if (result.status != GaugeStatus::read) continue;
         uint32_t v = result.reading;
         readings[n++] = v;
         if (raw) {
@@ -93,7 +93,7 @@ static uint32_t read_all(uint32_t* readings, FILE* raw) {
     return n;
 }
 
-void run_scan() {
+void run_scan_with(const ScanHooks* hooks) {
     printf("Processing screenshots...\n");
     uint32_t* readings = nullptr;
     uint32_t n = 0;
@@ -102,10 +102,11 @@ void run_scan() {
         readings = static_cast<uint32_t*>(calloc(slots, sizeof(uint32_t)));
     }
     if (readings) {
-        FILE* raw = fopen("raw.txt", "wb");
-        n = read_all(readings, raw);
-        if (raw) {
-            if (close_checked(raw)) {
+        OutputFile raw;
+        bool raw_open = output_file_open(&raw, "raw.txt");
+        n = read_all(readings, raw_open ? raw.file : nullptr, hooks);
+        if (raw_open) {
+            if (output_file_commit(&raw)) {
                 printf("Saved raw.txt with %i percentages\n", static_cast<int>(n));
             } else {
                 printf("Error: Failed to write raw.txt.\n");
@@ -122,15 +123,17 @@ void run_scan() {
     ScanSummary summary = summarise_readings(readings, n);
     free(readings);
 
-    FILE* output = fopen("output.txt", "wb");
-    if (!output) {
+    OutputFile output;
+    if (!output_file_open(&output, "output.txt")) {
         printf("Error: Failed to open output.txt for writing.\n");
         return;
     }
-    bool written = write_summary(output, summary);
-    if (close_checked(output) && written) {
+    bool written = write_summary(output.file, summary);
+    if (output_file_commit(&output) && written) {
         printf("Saved output.txt with percentage average information\n");
     } else {
         printf("Error: Failed to write output.txt.\n");
     }
 }
+
+void run_scan() { run_scan_with(nullptr); }

@@ -7,6 +7,8 @@
 // Lines end in CR LF.
 #pragma once
 
+#include "gauge.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -32,3 +34,18 @@ bool write_summary(FILE* file, const ScanSummary& summary);
 
 // The scan mode.
 void run_scan();
+
+struct FileEntry;
+
+// What another mode built on the scan (the report) is given of each PNG, in
+// listing order, after the scan has printed that file's message if it had
+// one. crop is null unless want_crop is set and the screenshot was read.
+struct ScanHooks {
+    bool want_crop;
+    void (*on_result)(void* context, const FileEntry& entry, const GaugeResult& result,
+                      const GaugeCrop* crop);
+    void* context;
+};
+
+// The scan mode, telling the hooks (when not null) about every PNG.
+void run_scan_with(const ScanHooks* hooks);

@@ -1,0 +1,31 @@
+// output_file.h - the files the program writes, replaced whole or not at all.
+//
+//     OutputFile out;
+//     if (!output_file_open(&out, "raw.txt")) ... it cannot be created ...
+//     fprintf(out.file, ...);
+//     if (!output_file_commit(&out)) ... a write failed; the old file stands ...
+//
+// output_file_abort(&out) drops what was written. Every OutputFile that is
+// opened ends in exactly one commit or abort.
+#pragma once
+
+#include <cstdio>
+
+constexpr int OUTPUT_PATH_SIZE = 4096;
+
+struct OutputFile {
+    FILE* file;                        // where the content goes
+    char target[OUTPUT_PATH_SIZE];     // the file that is replaced
+    char temporary[OUTPUT_PATH_SIZE];  // written first, then put in target's place
+    bool direct;                       // writing straight into target
+};
+
+// Starts writing the file called name; false when it cannot be created.
+bool output_file_open(OutputFile* out, const char* name);
+
+// Finishes the file; false when any write, the flush or the replacement
+// failed.
+bool output_file_commit(OutputFile* out);
+
+// Drops the file.
+void output_file_abort(OutputFile* out);
