@@ -255,6 +255,33 @@ TEST_F(EndToEnd, LatestOfEqualTimesIsTheFirstListed) {
     EXPECT_EQ(run().console, "50.0% from " + names[2] + "\n");
 }
 
+// ---- help and version --------------------------------------------------------
+
+TEST_F(EndToEnd, HelpPrintsTheUsageAndReadsNothing) {
+    make_screenshots(folder, {500, 600});
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{"--help"}, {"-scan", "-H"}, {"/?", "-s"}, {"-x", "-?"},
+          {"-version", "-Help"}}) {
+        std::string console = run(arguments).console;
+        EXPECT_EQ(console.compare(0, 19, "Usage: healthgauge "), 0) << console;
+        EXPECT_NE(console.find("-scan"), std::string::npos);
+        EXPECT_NE(console.find("Exit status"), std::string::npos);
+    }
+    EXPECT_EQ(file("raw.txt"), "<missing>");
+    EXPECT_EQ(file("output.txt"), "<missing>");
+}
+
+TEST_F(EndToEnd, VersionPrintsExactlyTheBanner) {
+    make_screenshots(folder, {500});
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{"--version"}, {"-scan", "-VERSION"}, {"-version", "-l"}}) {
+        ProgramRun result = run_program(folder.path, arguments);
+        EXPECT_EQ(result.console, BANNER);
+        EXPECT_EQ(result.status, 1);
+    }
+    EXPECT_EQ(file("raw.txt"), "<missing>");
+}
+
 // ---- the scan mode ---------------------------------------------------------
 
 TEST_F(EndToEnd, ScanOfThreeScreenshots) {
@@ -432,8 +459,8 @@ class Clipboard : public EndToEnd {
             run_windows_tool(folder.path, {"put-text", content});
         }
     }
-    std::string run_with_display() {
-        ProgramRun result = run_program(folder.path, {}, display);
+    std::string run_with_display(std::vector<std::string> arguments = {}) {
+        ProgramRun result = run_program(folder.path, std::move(arguments), display);
         EXPECT_EQ(result.status, 1);
         return result.console;
     }
@@ -457,6 +484,17 @@ TEST_F(Clipboard, IsEmptiedWhenTheReadingFails) {
 TEST_F(Clipboard, IsLeftAloneWithoutAnyPng) {
     ASSERT_TRUE(write_file(folder / "notes.txt", "x"));
     run_with_display();
+    EXPECT_EQ(settled_text("sentinel"), "sentinel");
+}
+
+TEST_F(Clipboard, IsLeftAloneByHelp) {
+    ASSERT_TRUE(write_png(screenshot_with_reading(537), folder / "shot.png"));
+    std::string console = run_with_display({"--help"});
+    EXPECT_EQ(console.compare(0, sizeof BANNER - 1, BANNER), 0) << console;
+    EXPECT_NE(console.find("Usage: healthgauge "), std::string::npos) << console;
+    EXPECT_EQ(console.find("53.7%"), std::string::npos) << console;
+    // A helper started by mistake could take the selection a moment later.
+    usleep(300000);
     EXPECT_EQ(settled_text("sentinel"), "sentinel");
 }
 
