@@ -6,14 +6,17 @@
 #   make bench    the fast decode against the whole decode, in figures
 #   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
+#   make install  install the program, its manual page and documents
+#                 under PREFIX (/usr/local)
 #   make examples regenerate the sample screenshots
 #   make icon     redraw source/healthgauge.ico, the Windows program's icon
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench fuzz windows examples icon clean
+.PHONY: all deps build demo test bench fuzz windows install examples icon clean
 
 FUZZ_SECONDS ?= 600
+PREFIX ?= /usr/local
 
 all: build
 
@@ -35,6 +38,9 @@ bench: deps
 
 fuzz: deps
 	@scripts/fuzz $(FUZZ_SECONDS)
+
+install: build
+	@cmake --install build --prefix "$(PREFIX)"
 
 examples: build
 	@build/tests/make_examples examples
