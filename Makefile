@@ -8,12 +8,13 @@
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
 #   make install  install the program, its manual page and documents
 #                 under PREFIX (/usr/local)
+#   make package  the Debian package build-package/healthgauge_1.02-1_amd64.deb
 #   make examples regenerate the sample screenshots
 #   make icon     redraw source/healthgauge.ico, the Windows program's icon
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench fuzz windows install examples icon clean
+.PHONY: all deps build demo test bench fuzz windows install package examples icon clean
 
 FUZZ_SECONDS ?= 600
 PREFIX ?= /usr/local
@@ -42,6 +43,9 @@ fuzz: deps
 install: build
 	@cmake --install build --prefix "$(PREFIX)"
 
+package: deps
+	@scripts/build-deb
+
 examples: build
 	@build/tests/make_examples examples
 
@@ -54,4 +58,4 @@ icon: build
 	@build/tests/make_icon source/healthgauge.ico
 
 clean:
-	rm -rf build build-sanitize build-full build-fuzz build-windows
+	rm -rf build build-sanitize build-full build-fuzz build-windows build-package
