@@ -9,12 +9,14 @@
 #   make install  install the program, its manual page and documents
 #                 under PREFIX (/usr/local)
 #   make package  the Debian package build-package/healthgauge_1.02-1_amd64.deb
+#   make windows-zip  the zip for Windows players,
+#                 build-windows/healthgauge-1.02-windows-x64.zip
 #   make examples regenerate the sample screenshots
 #   make icon     redraw source/healthgauge.ico, the Windows program's icon
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench fuzz windows install package examples icon clean
+.PHONY: all deps build demo test bench fuzz windows install package windows-zip examples icon clean
 
 FUZZ_SECONDS ?= 600
 PREFIX ?= /usr/local
@@ -45,6 +47,9 @@ install: build
 
 package: deps
 	@scripts/build-deb
+
+windows-zip: windows
+	@cmake --build build-windows --target windows-zip
 
 examples: build
 	@build/tests/make_examples examples
