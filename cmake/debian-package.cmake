@@ -18,6 +18,9 @@ coloured health bar) in them and tells how much health was left in the
 newest one, putting it on the clipboard, or, in scan mode, how much damage
 each screenshot shows, with a summary in text files.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# Folders as Debian has them, whatever the umask of whoever builds.
+set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+  OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
