@@ -16,6 +16,7 @@ namespace {
 struct Listing {
     std::map<std::string, const FileEntry*> files;  // by path
     std::string output;
+    bool listed;  // what file_list_scan said
 };
 
 Listing list_folder(const std::string& folder) {
@@ -25,8 +26,8 @@ Listing list_folder(const std::string& folder) {
     file_list.keep_directories = false;
     file_list_reset();
     testing::internal::CaptureStdout();
-    file_list_scan();
     Listing listing;
+    listing.listed = file_list_scan();
     listing.output = testing::internal::GetCapturedStdout();
     for (int slot = 0; slot < file_list.file_count; ++slot) {
         const FileEntry& entry = file_list.entries[file_list.index[slot]];
@@ -58,6 +59,7 @@ TEST_F(FileListTest, KeepsTheFolderOwnFilesOnly) {
 
     Listing listing = list_folder(folder.path);
     EXPECT_EQ(listing.output, "");
+    EXPECT_TRUE(listing.listed);
     std::map<std::string, bool> expected = {{"shot.PNG", true}, {"notes.txt", false},
                                             {"archive.tar.gz", false}, {"README", false},
                                             {"png", true}, {"link.png", true}};
@@ -105,6 +107,7 @@ TEST_F(FileListTest, FolderThatCannotBeListedReportsTheSystemError) {
     Listing listing = list_folder(folder.path);
     snprintf(file_list.root, sizeof file_list.root, ".");
     EXPECT_EQ(listing.output, "FindFirstFile failed (2)\n");  // ENOENT
+    EXPECT_FALSE(listing.listed);
     EXPECT_TRUE(listing.files.empty());
     EXPECT_FALSE(file_list.entries[0].in_use);
 }
