@@ -18,7 +18,8 @@ constexpr int FIRST_CAPACITY = 64;
 // and stem copy move with it.
 static bool grow_table(int new_capacity) {
     FileEntry* entries = static_cast<FileEntry*>(calloc(new_capacity, sizeof(FileEntry)));
-    int32_t* index = static_cast<int32_t*>(realloc(file_list.index, new_capacity * sizeof(int32_t)));
+    int32_t* index =
+        static_cast<int32_t*>(realloc(file_list.index, new_capacity * sizeof(int32_t)));
     if (index) file_list.index = index;
     if (!entries || !index) {
         free(entries);

@@ -3,10 +3,11 @@
 // Yields what the listing needs of each entry: its name (bytes, unchanged),
 // whether it is a directory, its last-write time in nanoseconds since 1601
 // (the year Windows counts file times from, so a time before 1970 still sorts
-// in its place) and the low 32 bits of its size. Symbolic links are followed. Anything that is neither a
-// regular file nor a directory (named pipe, socket, device) is passed over, so
-// nothing later tries to open it; so is an entry that vanishes or cannot be
-// examined between being listed and being looked at.
+// in its place) and the low 32 bits of its size. Symbolic links are followed.
+// Anything that is neither a regular file nor a directory (named pipe,
+// socket, device) is passed over, so nothing later tries to open it; so is an
+// entry that vanishes or cannot be examined between being listed and being
+// looked at.
 #include "platform.h"
 
 #include <cerrno>

@@ -219,7 +219,10 @@ TEST_F(FileListTest, EmptyFolderUsesASmallTable) {
 
 TEST_F(FileListTest, TimesBefore1970SortBeforeLaterOnes) {
     const std::pair<const char*, long> files[] = {
-        {"1969.png", -86400}, {"1970.png", 0}, {"2023.png", 1700000000}, {"1901.png", -2147483648L}};
+        {"1969.png", -86400},
+        {"1970.png", 0},
+        {"2023.png", 1700000000},
+        {"1901.png", -2147483648L}};
     for (const auto& [name, seconds] : files) {
         ASSERT_TRUE(write_file(folder / name, "x"));
         ASSERT_TRUE(set_time(folder / name, seconds));
