@@ -7,6 +7,7 @@
 //   platform_win32_dir.cpp        platform_posix_dir.cpp
 //   platform_win32_file.cpp       platform_posix_file.cpp
 //   platform_win32_clipboard.cpp  platform_posix_clipboard.cpp
+//   platform_win32_output.cpp     platform_posix_output.cpp
 //
 // The build picks one of each pair. The rest of the program only sees the
 // declarations below.
@@ -53,6 +54,42 @@ void dir_search_end(DirSearch* search);
 // refused. Returns nullptr when the file cannot be opened or is not a regular
 // file. The path is in the bytes the directory search gives.
 FILE* open_regular_file(const char* path);
+
+// ---- Files the program writes, replaced whole or not at all ----
+//
+//     FILE* file;
+//     char target[N], temporary[N];
+//     switch (output_start("raw.txt", target, temporary, N, &file)) {
+//     case OutputStart::temporary: write to file, then output_replace(file, temporary, target)
+//                                  (or output_discard(file, temporary) to drop it)
+//     case OutputStart::direct:    write to file, then fclose(file)
+//     case OutputStart::refused:   the file cannot be opened
+//     }
+//
+// While a temporary file exists, an interruption of the program (Ctrl+C,
+// SIGINT, SIGTERM, SIGHUP; the console's Ctrl+C and close on Windows)
+// removes it before the program ends as it would have without it.
+
+enum class OutputStart { temporary, direct, refused };
+
+// Starts writing the file that name leads to, following symbolic links:
+// - a regular file that may be written, or nothing yet: creates an empty
+//   temporary file in that file's own folder and opens *file on it; target
+//   then names the file to replace (a link's target, the link staying as it
+//   is) and temporary the temporary file, both in `size` bytes;
+// - a device or a named pipe: opens name itself for writing, as it is;
+// - a directory, a read-only file or one this user may not write, a folder
+//   that takes no new file, or a name too long: refused (nothing is changed).
+OutputStart output_start(const char* name, char* target, char* temporary, size_t size,
+                         FILE** file);
+
+// Flushes file, writes it through to the disk, closes it and puts temporary
+// in target's place. False when any step failed (an earlier write included):
+// the temporary file is then removed and target left exactly as it was.
+bool output_replace(FILE* file, const char* temporary, const char* target);
+
+// Closes file and removes the temporary file.
+void output_discard(FILE* file, const char* temporary);
 
 // The clipboard, as two plain function pointers so that tests can put a
 // recorder in its place. Both ignore failures and print nothing.

@@ -1,11 +1,13 @@
 // platform_posix_dir.cpp - directory search on POSIX systems.
 //
 // Yields what the listing needs of each entry: its name (bytes, unchanged),
-// whether it is a directory, its last-write time in nanoseconds and the low
-// 32 bits of its size. Symbolic links are followed. Anything that is neither a
-// regular file nor a directory (named pipe, socket, device) is passed over, so
-// nothing later tries to open it; so is an entry that vanishes or cannot be
-// examined between being listed and being looked at.
+// whether it is a directory, its last-write time in nanoseconds since 1601
+// (the year Windows counts file times from, so a time before 1970 still sorts
+// in its place) and the low 32 bits of its size. Symbolic links are followed.
+// Anything that is neither a regular file nor a directory (named pipe,
+// socket, device) is passed over, so nothing later tries to open it; so is an
+// entry that vanishes or cannot be examined between being listed and being
+// looked at.
 #include "platform.h"
 
 #include <cerrno>
@@ -49,8 +51,20 @@ DirSearch* dir_search_start(const char* pattern, int* error) {
     return search;
 }
 
+// Seconds from 1601-01-01 to 1970-01-01.
+constexpr int64_t SECONDS_1601_TO_1970 = 11644473600;
+
+// Nanoseconds since 1601; a time before 1601 counts as 1601 and one after
+// the year 2185 (where 64 bits end) as that end.
 static uint64_t nanoseconds_of(const struct timespec& t) {
-    return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
+    constexpr uint64_t BILLION = 1000000000u;
+    int64_t seconds = static_cast<int64_t>(t.tv_sec);
+    uint64_t nanoseconds = static_cast<uint64_t>(t.tv_nsec) % BILLION;
+    if (seconds < -SECONDS_1601_TO_1970) return 0;
+    if (seconds > INT64_MAX - SECONDS_1601_TO_1970) return UINT64_MAX;
+    uint64_t since_1601 = static_cast<uint64_t>(seconds + SECONDS_1601_TO_1970);
+    if (since_1601 > (UINT64_MAX - nanoseconds) / BILLION) return UINT64_MAX;
+    return since_1601 * BILLION + nanoseconds;
 }
 
 bool dir_search_next(DirSearch* search, DirItem* item) {

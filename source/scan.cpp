@@ -97,6 +97,7 @@ void run_scan_with(const ScanHooks* hooks) {
     printf("Processing screenshots...\n");
     uint32_t* readings = nullptr;
     uint32_t n = 0;
+    // A folder that cannot be listed leaves raw.txt alone, as output.txt.
     if (file_list_list_files()) {
         size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
         readings = static_cast<uint32_t*>(calloc(slots, sizeof(uint32_t)));
@@ -104,6 +105,7 @@ void run_scan_with(const ScanHooks* hooks) {
     if (readings) {
         OutputFile raw;
         bool raw_open = output_file_open(&raw, "raw.txt");
+        if (!raw_open) printf("Error: Failed to open raw.txt for writing.\n");
         n = read_all(readings, raw_open ? raw.file : nullptr, hooks);
         if (raw_open) {
             if (output_file_commit(&raw)) {

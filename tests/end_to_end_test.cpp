@@ -17,8 +17,13 @@
 #include <dirent.h>
 #include <functional>
 #include <map>
+#include <csignal>
+#include <linux/capability.h>
+#include <set>
 #include <sstream>
 #include <string>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <vector>
 
@@ -42,16 +47,50 @@ bool is_wine_run() { return !environment("HEALTHGAUGE_RUNNER").empty(); }
 
 std::string windows_tool() { return environment("HEALTHGAUGE_WINDOWS_TOOL"); }
 
-// Runs a command in folder, through HEALTHGAUGE_RUNNER when that is set, and
-// collects its standard output. Without a display (the default) it leaves the
-// desktop's clipboard alone.
-ProgramRun run_in_folder(const std::string& folder, std::vector<std::string> arguments,
-                         const std::string& display = "") {
+// What the child sets up for the program before it starts.
+struct ChildSetup {
+    // No file may grow past 0 bytes (RLIMIT_FSIZE), and SIGXFSZ is ignored:
+    // every write to a regular file fails.
+    bool no_file_growth = false;
+    // Even the superuser obeys file permissions: the capabilities that
+    // override them are dropped from the bounding set, so they are gone after
+    // exec. The child exits with SETUP_FAILED when that is not possible.
+    bool obey_permissions = false;
+};
+
+constexpr int SETUP_FAILED = 125;
+
+void set_up_child(const ChildSetup& setup) {
+    if (setup.no_file_growth) {
+        struct rlimit limit;
+        if (getrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(SETUP_FAILED);
+        limit.rlim_cur = 0;
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(SETUP_FAILED);
+        signal(SIGXFSZ, SIG_IGN);
+    }
+    if (setup.obey_permissions && geteuid() == 0) {
+        if (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0 ||
+            prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) != 0) {
+            _exit(SETUP_FAILED);
+        }
+    }
+}
+
+// A program started with its standard output on a pipe.
+struct StartedProgram {
+    pid_t pid;
+    int output;
+};
+
+// Starts a command in folder, through HEALTHGAUGE_RUNNER when that is set.
+// Without a display (the default) it leaves the desktop's clipboard alone.
+StartedProgram start_in_folder(const std::string& folder, std::vector<std::string> arguments,
+                               const std::string& display, const ChildSetup& setup) {
     std::string runner = environment("HEALTHGAUGE_RUNNER");
     if (!runner.empty()) arguments.insert(arguments.begin(), runner);
 
     int fds[2];
-    if (pipe(fds) != 0) return {"<pipe failed>", -1};
+    if (pipe(fds) != 0) return {-1, -1};
     pid_t pid = fork();
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
@@ -64,6 +103,7 @@ ProgramRun run_in_folder(const std::string& folder, std::vector<std::string> arg
         } else {
             setenv("DISPLAY", display.c_str(), 1);
         }
+        set_up_child(setup);
         std::vector<char*> argv;
         for (std::string& argument : arguments) argv.push_back(&argument[0]);
         argv.push_back(nullptr);
@@ -71,22 +111,39 @@ ProgramRun run_in_folder(const std::string& folder, std::vector<std::string> arg
         _exit(127);
     }
     close(fds[1]);
+    return {pid, fds[0]};
+}
+
+// Collects the started program's standard output until it ends. The status
+// is its exit status, or 128 plus the signal that ended it.
+ProgramRun finish(StartedProgram started) {
+    if (started.pid < 0) return {"<pipe failed>", -1};
     ProgramRun run = {"", -1};
     char buffer[4096];
     ssize_t got;
-    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) run.console.append(buffer, got);
-    close(fds[0]);
+    while ((got = read(started.output, buffer, sizeof buffer)) > 0) run.console.append(buffer, got);
+    close(started.output);
     int status = 0;
-    waitpid(pid, &status, 0);
+    waitpid(started.pid, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }
 
+// Runs a command in folder and collects its standard output.
+ProgramRun run_in_folder(const std::string& folder, std::vector<std::string> arguments,
+                         const std::string& display = "", const ChildSetup& setup = {}) {
+    return finish(start_in_folder(folder, std::move(arguments), display, setup));
+}
+
+std::string program_path() {
+    return environment("HEALTHGAUGE_PROGRAM", HEALTHGAUGE_DEFAULT_PROGRAM);
+}
+
 // Runs the program in folder with the given arguments.
 ProgramRun run_program(const std::string& folder, std::vector<std::string> arguments,
-                       const std::string& display = "") {
-    arguments.insert(arguments.begin(), environment("HEALTHGAUGE_PROGRAM", HEALTHGAUGE_DEFAULT_PROGRAM));
-    ProgramRun run = run_in_folder(folder, std::move(arguments), display);
+                       const std::string& display = "", const ChildSetup& setup = {}) {
+    arguments.insert(arguments.begin(), program_path());
+    ProgramRun run = run_in_folder(folder, std::move(arguments), display, setup);
     if (!environment("HEALTHGAUGE_CONSOLE_CRLF").empty()) {
         std::string::size_type at;
         while ((at = run.console.find("\r\n")) != std::string::npos) run.console.erase(at, 1);
@@ -183,8 +240,8 @@ std::string damage_lines(const std::vector<int>& readings) {
 
 class EndToEnd : public testing::Test {
   protected:
-    ProgramRun run(std::vector<std::string> arguments = {}) {
-        ProgramRun result = run_program(folder.path, std::move(arguments));
+    ProgramRun run(std::vector<std::string> arguments = {}, const ChildSetup& setup = {}) {
+        ProgramRun result = run_program(folder.path, std::move(arguments), "", setup);
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.console.compare(0, sizeof BANNER - 1, BANNER), 0) << result.console;
         if (result.console.size() >= sizeof BANNER - 1) result.console.erase(0, sizeof BANNER - 1);
@@ -364,8 +421,9 @@ TEST_F(EndToEnd, ScanWithFilesThatCannotBeOpened) {
     make_screenshots(folder, {500, 600});
     ASSERT_EQ(mkdir((folder / "output.txt").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((folder / "raw.txt").c_str(), 0755), 0);
-    EXPECT_EQ(run({"-scan"}).console,
-              std::string(PROCESSING) + "Error: Failed to open output.txt for writing.\n");
+    EXPECT_EQ(run({"-scan"}).console, std::string(PROCESSING) +
+                                          "Error: Failed to open raw.txt for writing.\n"
+                                          "Error: Failed to open output.txt for writing.\n");
 }
 
 TEST_F(EndToEnd, ScanReportsWritesThatFail) {
@@ -376,6 +434,247 @@ TEST_F(EndToEnd, ScanReportsWritesThatFail) {
     EXPECT_EQ(run({"-scan"}).console, std::string(PROCESSING) +
                                           "Error: Failed to write raw.txt.\n"
                                           "Error: Failed to write output.txt.\n");
+}
+
+// ---- how raw.txt and output.txt are replaced --------------------------------
+
+namespace {
+
+// True when a child can be set up so (the superuser giving up its override
+// of permissions needs CAP_SETPCAP).
+bool child_setup_works(const ChildSetup& setup) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        set_up_child(setup);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The names in a folder, dot names included ("." and ".." left out).
+std::set<std::string> folder_names(const std::string& folder) {
+    std::set<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") names.insert(name);
+    }
+    closedir(dir);
+    return names;
+}
+
+bool is_link(const std::string& path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+std::string link_text(const std::string& path) {
+    char text[4096];
+    ssize_t length = readlink(path.c_str(), text, sizeof text - 1);
+    return length < 0 ? "<not a link>" : std::string(text, static_cast<size_t>(length));
+}
+
+const char OLD_RAW[] = "12.3%\r\n45.6%\r\n";
+const char OLD_OUTPUT[] = "Health bars detected: 2\r\nearlier summary\r\n";
+
+}  // namespace
+
+TEST_F(EndToEnd, ScanReplacesTheOldFilesWithNewOnes) {
+    make_screenshots(folder, {500, 600});
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
+    ASSERT_EQ(chmod((folder / "raw.txt").c_str(), 0640), 0);
+    // A second name for the old raw.txt: a file rewritten in place would
+    // change under it too; a replaced one leaves it the old content.
+    ASSERT_EQ(link((folder / "raw.txt").c_str(), (folder / "old-raw.txt").c_str()), 0);
+    std::set<std::string> names = folder_names(folder.path);
+
+    run({"-scan"});
+    EXPECT_EQ(file("raw.txt"), damage_lines({500, 600}));
+    EXPECT_EQ(file("old-raw.txt"), OLD_RAW);
+    EXPECT_EQ(file("output.txt").compare(0, 24, "Health bars detected: 2\r"), 0);
+    EXPECT_EQ(folder_names(folder.path), names);  // no temporary file left
+    if (!is_wine_run()) {
+        struct stat info;
+        ASSERT_EQ(stat((folder / "raw.txt").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0640u) << "the permissions stay";
+    }
+}
+
+TEST_F(EndToEnd, ScanWhereEveryWriteFailsKeepsTheOldFiles) {
+    if (is_wine_run()) GTEST_SKIP() << "a file-size limit for the Windows program";
+    make_screenshots(folder, {500, 600});
+    std::set<std::string> names = folder_names(folder.path);
+    const std::string failed = std::string(PROCESSING) +
+                               "Error: Failed to write raw.txt.\n"
+                               "Error: Failed to write output.txt.\n";
+    ChildSetup no_growth;
+    no_growth.no_file_growth = true;
+
+    // Without old files, none appear.
+    EXPECT_EQ(run({"-scan"}, no_growth).console, failed);
+    EXPECT_EQ(folder_names(folder.path), names);
+
+    // Old files stay exactly as they were.
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
+    names = folder_names(folder.path);
+    EXPECT_EQ(run({"-scan"}, no_growth).console, failed);
+    EXPECT_EQ(file("raw.txt"), OLD_RAW);
+    EXPECT_EQ(file("output.txt"), OLD_OUTPUT);
+    EXPECT_EQ(folder_names(folder.path), names);
+}
+
+TEST_F(EndToEnd, ScanInterruptedLeavesNoTemporaryFile) {
+    if (is_wine_run()) GTEST_SKIP() << "POSIX signals";
+    // Unreadable screenshots with long names: their messages fill the pipe
+    // to the program, which this test reads only after the signal, so the
+    // scan is always still running, raw.txt's temporary file open.
+    for (int i = 0; i < 600; ++i) {
+        ASSERT_TRUE(write_file(folder / (std::string(200, 'x') + std::to_string(i) + ".png"), "?"));
+    }
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
+    const std::set<std::string> names = folder_names(folder.path);
+
+    for (int signal_number : {SIGINT, SIGTERM}) {
+        StartedProgram started =
+            start_in_folder(folder.path, {program_path(), "-scan"}, "", ChildSetup());
+        ASSERT_GT(started.pid, 0);
+        bool temporary_seen = false;
+        for (int wait = 0; wait < 2000 && !temporary_seen; ++wait) {
+            for (const std::string& name : folder_names(folder.path)) {
+                if (name.compare(0, 9, ".raw.txt.") == 0) temporary_seen = true;
+            }
+            if (!temporary_seen) usleep(5000);
+        }
+        EXPECT_TRUE(temporary_seen) << "raw.txt is written through a temporary file";
+        kill(started.pid, signal_number);
+        ProgramRun result = finish(started);
+        EXPECT_EQ(result.status, 128 + signal_number) << "ends by the signal";
+        EXPECT_EQ(folder_names(folder.path), names) << signal_number;
+        EXPECT_EQ(file("raw.txt"), OLD_RAW);
+        EXPECT_EQ(file("output.txt"), OLD_OUTPUT);
+    }
+}
+
+TEST_F(EndToEnd, ScanFollowsLinkedOutputFiles) {
+    if (is_wine_run()) GTEST_SKIP() << "POSIX symbolic links";
+    make_screenshots(folder, {537});
+    ASSERT_EQ(mkdir((folder / "keep").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(folder / "keep/summary.txt", OLD_OUTPUT));
+    ASSERT_EQ(link((folder / "keep/summary.txt").c_str(), (folder / "keep/old.txt").c_str()), 0);
+    ASSERT_EQ(symlink("keep/summary.txt", (folder / "output.txt").c_str()), 0);
+    ASSERT_EQ(symlink("raw-target.txt", (folder / "raw.txt").c_str()), 0);  // nothing there yet
+
+    EXPECT_EQ(run({"-scan"}).console,
+              std::string(PROCESSING) + "Saved raw.txt with 1 percentages\n" + SAVED_OUTPUT);
+    EXPECT_TRUE(is_link(folder / "output.txt"));
+    EXPECT_EQ(link_text(folder / "output.txt"), "keep/summary.txt");
+    EXPECT_EQ(file("keep/summary.txt"), "Health bar: 46.3%\r\n");
+    EXPECT_EQ(file("keep/old.txt"), OLD_OUTPUT) << "replaced in its folder, not rewritten";
+    EXPECT_EQ(folder_names(folder / "keep"), (std::set<std::string>{"old.txt", "summary.txt"}));
+    EXPECT_EQ(link_text(folder / "raw.txt"), "raw-target.txt");
+    EXPECT_EQ(file("raw-target.txt"), "46.3%\r\n");
+
+    // A device behind the link is written directly and stays a device.
+    ASSERT_EQ(unlink((folder / "raw.txt").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/null", (folder / "raw.txt").c_str()), 0);
+    std::set<std::string> names = folder_names(folder.path);
+    EXPECT_EQ(run({"-scan"}).console,
+              std::string(PROCESSING) + "Saved raw.txt with 1 percentages\n" + SAVED_OUTPUT);
+    struct stat info;
+    ASSERT_EQ(stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_EQ(link_text(folder / "raw.txt"), "/dev/null");
+    EXPECT_EQ(folder_names(folder.path), names);
+}
+
+TEST_F(EndToEnd, ScanLeavesAReadOnlyRawTxtAlone) {
+    make_screenshots(folder, {500, 600});
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_EQ(chmod((folder / "raw.txt").c_str(), 0444), 0);
+    EXPECT_EQ(run({"-scan"}).console, std::string(PROCESSING) +
+                                          "Error: Failed to open raw.txt for writing.\n" +
+                                          SAVED_OUTPUT);
+    EXPECT_EQ(file("raw.txt"), OLD_RAW);
+    EXPECT_EQ(file("output.txt").compare(0, 24, "Health bars detected: 2\r"), 0);
+}
+
+TEST_F(EndToEnd, ScanInAReadOnlyFolderTouchesNeitherFile) {
+    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
+    ChildSetup obey;
+    obey.obey_permissions = true;
+    if (!child_setup_works(obey)) GTEST_SKIP() << "cannot give up the superuser's override";
+    make_screenshots(folder, {500, 600});
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
+    std::set<std::string> names = folder_names(folder.path);
+    ASSERT_EQ(chmod(folder.path.c_str(), 0555), 0);
+    ProgramRun result = run({"-scan"}, obey);
+    ASSERT_EQ(chmod(folder.path.c_str(), 0755), 0);
+    EXPECT_EQ(result.console, std::string(PROCESSING) +
+                                  "Error: Failed to open raw.txt for writing.\n"
+                                  "Error: Failed to open output.txt for writing.\n");
+    EXPECT_EQ(file("raw.txt"), OLD_RAW);
+    EXPECT_EQ(file("output.txt"), OLD_OUTPUT);
+    EXPECT_EQ(folder_names(folder.path), names);
+}
+
+TEST_F(EndToEnd, ScanOfAFolderThatCannotBeListedTouchesNeitherFile) {
+    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
+    ChildSetup obey;
+    obey.obey_permissions = true;
+    if (!child_setup_works(obey)) GTEST_SKIP() << "cannot give up the superuser's override";
+    make_screenshots(folder, {500});
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
+    std::set<std::string> names = folder_names(folder.path);
+    ASSERT_EQ(chmod(folder.path.c_str(), 0333), 0);  // files can be made, not listed
+    ProgramRun result = run({"-scan"}, obey);
+    ASSERT_EQ(chmod(folder.path.c_str(), 0755), 0);
+    EXPECT_EQ(result.console, std::string(PROCESSING) +
+                                  "FindFirstFile failed (13)\n"  // EACCES
+                                  "Error: Didn't find any health bar gauges.\n");
+    EXPECT_EQ(file("raw.txt"), OLD_RAW);
+    EXPECT_EQ(file("output.txt"), OLD_OUTPUT);
+    EXPECT_EQ(folder_names(folder.path), names);
+}
+
+// ---- big folders and old file times ------------------------------------------
+
+TEST_F(EndToEnd, LatestFindsTheNewestInAFolderOf25000Entries) {
+    for (int i = 0; i < 25000; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "s%05d.%s", i, i % 5 == 0 ? "png" : "txt");
+        int fd = open((folder / name).c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0) << name;
+        close(fd);
+    }
+    // The last PNG the platform lists is the newest; one listed early is the
+    // next newest. Every other one is empty and older.
+    std::vector<std::string> pngs;
+    for (const std::string& name : listing_order(folder.path)) {
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0) pngs.push_back(name);
+    }
+    ASSERT_EQ(pngs.size(), 5000u);
+    ASSERT_TRUE(write_png(screenshot_with_reading(500), folder / pngs[10]));
+    ASSERT_TRUE(set_time(folder / pngs[10], 4000000000L));
+    ASSERT_TRUE(write_png(screenshot_with_reading(825), folder / pngs.back()));
+    ASSERT_TRUE(set_time(folder / pngs.back(), 4000000100L));
+    EXPECT_EQ(run().console, "82.5% from " + pngs.back() + "\n");
+}
+
+TEST_F(EndToEnd, LatestPlacesAFileFrom1969BeforeToday) {
+    ASSERT_TRUE(write_png(screenshot_with_reading(300), folder / "ancient.png"));
+    ASSERT_TRUE(set_time(folder / "ancient.png", -86400 * 100));
+    ASSERT_TRUE(write_png(screenshot_with_reading(700), folder / "today.png"));
+    EXPECT_EQ(run().console, "70.0% from today.png\n");
+    ASSERT_TRUE(set_time(folder / "today.png", -86400 * 200));  // even older
+    EXPECT_EQ(run().console, "30.0% from ancient.png\n");
 }
 
 TEST_F(EndToEnd, ScanOfManyScreenshotsAgreesWithReadingEachAlone) {
