@@ -5,7 +5,10 @@
 // kernel's queue overflowed and news was dropped. The folder itself going
 // away shows as IN_DELETE_SELF, IN_MOVE_SELF, IN_UNMOUNT or IN_IGNORED (the
 // watch was removed); a change of its permissions (IN_ATTRIB) is followed by
-// a check that it can still be read.
+// a check that it can still be read. While this process works in the folder,
+// removing it sends none of these (the folder lives on until its last user
+// leaves it), so the folder's parent is watched as well: when a folder is
+// removed from it, the watched one is checked for having no links left.
 //
 // Stop requests come as signals. Their handler only sets a flag and writes a
 // byte to a pipe that every wait here polls beside the inotify descriptor, so
@@ -17,6 +20,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <dirent.h>
@@ -137,6 +141,8 @@ void look_at_file(const char* path, FileLook* look) {
 
 struct FolderWatch {
     int fd;
+    int folder_wd;  // the folder's watch
+    int parent_wd;  // its parent's, or -1
     char folder[4096];
     // Events read but not yet handed out; inotify records are aligned for
     // struct inotify_event.
@@ -151,12 +157,17 @@ FolderWatch* folder_watch_start(const char* folder) {
     if (fd < 0) return nullptr;
     uint32_t mask = IN_CLOSE_WRITE | IN_MOVED_TO | IN_DELETE_SELF | IN_MOVE_SELF | IN_ATTRIB |
                     IN_ONLYDIR | IN_EXCL_UNLINK;
-    if (inotify_add_watch(fd, folder, mask) < 0) {
+    int folder_wd = inotify_add_watch(fd, folder, mask);
+    if (folder_wd < 0) {
         close(fd);
         return nullptr;
     }
+    char parent[sizeof(FolderWatch::folder) + 3];
+    snprintf(parent, sizeof parent, "%s/..", folder);
     FolderWatch* watch = new FolderWatch;
     watch->fd = fd;
+    watch->folder_wd = folder_wd;
+    watch->parent_wd = inotify_add_watch(fd, parent, IN_DELETE | IN_ONLYDIR);
     strcpy(watch->folder, folder);
     watch->used = watch->at = 0;
     return watch;
@@ -169,6 +180,11 @@ static bool folder_readable(const char* folder) {
     return true;
 }
 
+static bool folder_removed(const char* folder) {
+    struct stat info;
+    return stat(folder, &info) != 0 || info.st_nlink == 0;
+}
+
 // Turns one inotify record into an event; false for one that means nothing
 // to the watch.
 static bool event_of(const FolderWatch* watch, const struct inotify_event* record,
@@ -178,6 +194,13 @@ static bool event_of(const FolderWatch* watch, const struct inotify_event* recor
     if (mask & IN_Q_OVERFLOW) {
         event->kind = WatchEventKind::overflow;
         return true;
+    }
+    if (record->wd != watch->folder_wd) {  // the parent: a folder removed from it
+        if ((mask & IN_DELETE) && (mask & IN_ISDIR) && folder_removed(watch->folder)) {
+            event->kind = WatchEventKind::folder_gone;
+            return true;
+        }
+        return false;
     }
     if (mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT | IN_IGNORED)) {
         event->kind = WatchEventKind::folder_gone;
