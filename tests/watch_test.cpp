@@ -130,7 +130,9 @@ class WatchedProgram {
     std::vector<std::string> lines() const {
         std::vector<std::string> result;
         std::string text = console;
-        if (text.compare(0, sizeof BANNER - 1, BANNER) == 0) text.erase(0, sizeof BANNER - 1);
+        std::string banner = BANNER;
+        if (text.size() < banner.size() && banner.compare(0, text.size(), text) == 0) return result;
+        if (text.compare(0, banner.size(), banner) == 0) text.erase(0, banner.size());
         std::string::size_type start = 0, end;
         while ((end = text.find('\n', start)) != std::string::npos) {
             result.push_back(text.substr(start, end - start));
