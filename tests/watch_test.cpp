@@ -396,6 +396,19 @@ TEST_F(Watch, FolderRemovedEndsIt) {
                                                          "Read 1 screenshots, average damage 10.0%"}));
 }
 
+TEST_F(Watch, FolderRenamedEndsIt) {
+    if (under_wine()) GTEST_SKIP() << "Wine keeps the working folder of a program";
+    TempFolder outer;
+    std::string inner = outer / "shots";
+    ASSERT_EQ(mkdir(inner.c_str(), 0755), 0);
+    ASSERT_TRUE(program.start(inner));
+    program.remember_group();
+    ASSERT_TRUE(program.wait_until_watching());
+    ASSERT_EQ(rename(inner.c_str(), (outer / "old shots").c_str()), 0);
+    EXPECT_EQ(program.wait_for_end(), 1);
+    EXPECT_EQ(program.lines(), (std::vector<std::string>{WATCHING, GONE, "Read 0 screenshots"}));
+}
+
 #ifdef __linux__
 
 // The kernel's queue of inotify events holds max_queued_events; more news than
