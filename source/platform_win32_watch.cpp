@@ -68,9 +68,12 @@ uint64_t file_time_now() {
 
 // ---- one file ------------------------------------------------------------------
 
-// path (ANSI code page bytes, as the directory search gives them) in UTF-16.
+// Names travel as the bytes the directory search gives (platform_win32_dir.cpp)
+// and open_regular_file takes: the ANSI code page.
+constexpr UINT NAME_CODE_PAGE = CP_ACP;
+
 static bool wide_of(const char* path, wchar_t* wide, int wide_size) {
-    return MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, path, -1, wide, wide_size) != 0;
+    return MultiByteToWideChar(NAME_CODE_PAGE, MB_ERR_INVALID_CHARS, path, -1, wide, wide_size) != 0;
 }
 
 void look_at_file(const char* path, FileLook* look) {
@@ -195,10 +198,12 @@ static bool next_record(FolderWatch* watch, WatchEvent* event) {
             action != FILE_ACTION_RENAMED_NEW_NAME) {
             continue;
         }
-        int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, record->FileName,
+        // A name the code page cannot hold could not be opened by it either.
+        BOOL lossy = FALSE;
+        int length = WideCharToMultiByte(NAME_CODE_PAGE, WC_NO_BEST_FIT_CHARS, record->FileName,
                                          static_cast<int>(name_bytes / sizeof(WCHAR)), event->name,
-                                         sizeof event->name - 1, nullptr, nullptr);
-        if (length <= 0) continue;
+                                         sizeof event->name - 1, nullptr, &lossy);
+        if (length <= 0 || lossy) continue;
         event->name[length] = '\0';
         if (strchr(event->name, '\\')) continue;  // not in the folder itself
         event->kind = WatchEventKind::written;
