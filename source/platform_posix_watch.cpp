@@ -91,7 +91,8 @@ void wait_for_stop_request(int timeout_ms) {
 uint64_t clock_ms() {
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint64_t>(now.tv_sec) * 1000u + static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<uint64_t>(now.tv_sec) * 1000u +
+           static_cast<uint64_t>(now.tv_nsec) / 1000000u;
 }
 
 static uint64_t nanoseconds_of(const struct timespec& t) {

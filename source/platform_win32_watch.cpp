@@ -73,7 +73,9 @@ uint64_t file_time_now() {
 constexpr UINT NAME_CODE_PAGE = CP_ACP;
 
 static bool wide_of(const char* path, wchar_t* wide, int wide_size) {
-    return MultiByteToWideChar(NAME_CODE_PAGE, MB_ERR_INVALID_CHARS, path, -1, wide, wide_size) != 0;
+    int length =
+        MultiByteToWideChar(NAME_CODE_PAGE, MB_ERR_INVALID_CHARS, path, -1, wide, wide_size);
+    return length != 0;
 }
 
 void look_at_file(const char* path, FileLook* look) {

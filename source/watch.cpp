@@ -25,7 +25,8 @@ constexpr int LONGEST_WAIT_MS = 400;
 constexpr int POLL_INTERVAL_MS = 1000;
 constexpr int MAX_LISTED = MAX_ENTRIES;  // PNGs taken from one listing
 
-static const unsigned char IEND_CHUNK[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+static const unsigned char IEND_CHUNK[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D',
+                                             0xAE, 0x42, 0x60, 0x82};
 
 bool ends_with_iend(const unsigned char* tail, int tail_size) {
     if (tail_size < 12) return false;
@@ -136,7 +137,9 @@ static void read_as_it_is(PendingFile* file) {
     FileLook look;
     look_at_file(file->name, &look);
     file->used = false;
-    if (look.state == FileState::ready && !already_read(file->name, look)) read_now(file->name, look);
+    if (look.state == FileState::ready && !already_read(file->name, look)) {
+        read_now(file->name, look);
+    }
 }
 
 // A pending entry for name, new or renewed: its wait starts again.
@@ -273,8 +276,8 @@ static void catch_up() {
         session.folder_gone = true;
         return;
     }
-    ListedFile* end = std::remove_if(session.listed, session.listed + session.listed_count,
-                                     [](const ListedFile& file) { return file.time < session.since; });
+    auto older = [](const ListedFile& file) { return file.time < session.since; };
+    ListedFile* end = std::remove_if(session.listed, session.listed + session.listed_count, older);
     std::sort(session.listed, end, earlier);
     for (ListedFile* file = session.listed; file != end; ++file) consider(file->name);
     session.listed_count = 0;

@@ -121,7 +121,8 @@ Shots make_shots(int width, int height, int type, int count) {
         paint_gauge(shot, type, static_cast<int>(filled));
         uint32_t reading = filled * 1000 / length;
         shots.png.push_back(encode_png(shot));
-        shots.reading.push_back(std::to_string(reading / 10) + "." + std::to_string(reading % 10) + "%");
+        shots.reading.push_back(std::to_string(reading / 10) + "." + std::to_string(reading % 10) +
+                                "%");
     }
     return shots;
 }
@@ -173,7 +174,9 @@ int main(int argc, char* argv[]) {
     std::vector<double> latencies;
     double next_write = now_ms();
     for (int i = 0; i < shots_count && ok; ++i) {
-        while (now_ms() < next_write) usleep(static_cast<useconds_t>((next_write - now_ms()) * 1000) + 1);
+        while (now_ms() < next_write) {
+            usleep(static_cast<useconds_t>((next_write - now_ms()) * 1000) + 1);
+        }
         next_write += 50;
         char name[32];
         snprintf(name, sizeof name, "shot%04d.png", i);
@@ -187,7 +190,8 @@ int main(int argc, char* argv[]) {
                  rename((folder + "/" + name + ".tmp").c_str(), (folder + "/" + name).c_str()) == 0;
             done = now_ms();
         }
-        std::string expected = large.reading[static_cast<size_t>(i) % large.reading.size()] + " from " + name;
+        std::string expected =
+            large.reading[static_cast<size_t>(i) % large.reading.size()] + " from " + name;
         if (!ok || !next_line(&program, &line, 5000) || line != expected) {
             fprintf(stderr, "bench-watch: for %s got '%s'\n", name, line.c_str());
             ok = false;
@@ -196,8 +200,10 @@ int main(int argc, char* argv[]) {
         latencies.push_back(now_ms() - done);
     }
     if (ok) {
-        printf("latency over %d screenshots (2560x1440) written 50 ms apart: median %.2f ms, worst %.2f ms\n",
-               shots_count, median(latencies), *std::max_element(latencies.begin(), latencies.end()));
+        double worst = *std::max_element(latencies.begin(), latencies.end());
+        printf("latency over %d screenshots (2560x1440) written 50 ms apart: "
+               "median %.2f ms, worst %.2f ms\n",
+               shots_count, median(latencies), worst);
         fflush(stdout);
     }
 
@@ -219,9 +225,10 @@ int main(int argc, char* argv[]) {
     }
     if (ok) {
         long after_all = peak_kib(program.pid);
-        printf("peak resident memory (1920x1080): %.1f MiB after 100 screenshots, %.1f MiB after %d\n",
-               static_cast<double>(after_hundred) / 1024, static_cast<double>(after_all) / 1024,
-               memory_count);
+        printf(
+            "peak resident memory (1920x1080): %.1f MiB after 100 screenshots, %.1f MiB after %d\n",
+            static_cast<double>(after_hundred) / 1024, static_cast<double>(after_all) / 1024,
+            memory_count);
     }
 
     kill(program.pid, SIGINT);

@@ -72,10 +72,10 @@ class WatchedProgram {
     // Starts the program in folder; `before_exec` runs in the child first.
     bool start(const std::string& folder, const std::string& display = "",
                const std::function<void()>& before_exec = nullptr) {
-        std::vector<std::string> arguments = {
-            environment("HEALTHGAUGE_PROGRAM").empty() ? HEALTHGAUGE_DEFAULT_PROGRAM
-                                                       : environment("HEALTHGAUGE_PROGRAM"),
-            "-watch"};
+        std::vector<std::string> arguments = {environment("HEALTHGAUGE_PROGRAM").empty()
+                                                  ? HEALTHGAUGE_DEFAULT_PROGRAM
+                                                  : environment("HEALTHGAUGE_PROGRAM"),
+                                              "-watch"};
         if (under_wine()) arguments.insert(arguments.begin(), environment("HEALTHGAUGE_RUNNER"));
         int fds[2];
         if (pipe(fds) != 0) return false;
@@ -147,7 +147,8 @@ class WatchedProgram {
         uint64_t until = now_ms() + static_cast<uint64_t>(timeout_ms);
         while (lines().size() < count) {
             uint64_t now = now_ms();
-            if (now >= until || !pump(static_cast<int>(std::min<uint64_t>(until - now, 100)))) break;
+            int step = static_cast<int>(std::min<uint64_t>(until - now, 100));
+            if (now >= until || !pump(step)) break;
         }
         return lines().size() >= count;
     }
@@ -161,7 +162,8 @@ class WatchedProgram {
         };
         while (!printed()) {
             uint64_t now = now_ms();
-            if (now >= until || !pump(static_cast<int>(std::min<uint64_t>(until - now, 100)))) break;
+            int step = static_cast<int>(std::min<uint64_t>(until - now, 100));
+            if (now >= until || !pump(step)) break;
         }
         return printed();
     }
@@ -290,7 +292,8 @@ TEST_F(Watch, ScreenshotWrittenInPiecesIsReadOnceAfterTheLastPiece) {
         ASSERT_TRUE(write_bytes(folder / "shot.png", png.substr(at, piece), at == 0 ? "wb" : "ab"));
         if (at + piece < png.size()) {
             program.settle(400);
-            EXPECT_EQ(program.lines().size(), 1u) << "read before its last piece: " << program.console;
+            EXPECT_EQ(program.lines().size(), 1u)
+                << "read before its last piece: " << program.console;
         }
     }
     EXPECT_EQ(lines_after(2, 1000),
@@ -412,8 +415,7 @@ TEST_F(Watch, InterruptEndsItWithTheSummaryAndLeavesNothingBehind) {
     EXPECT_LT(now_ms() - asked, 2500u);
     EXPECT_EQ(program.lines(),
               (std::vector<std::string>{WATCHING, reading_line(500, "a.png"),
-                                        reading_line(800, "b.png"),
-                                        "Error: Failed to load c.png",
+                                        reading_line(800, "b.png"), "Error: Failed to load c.png",
                                         "Read 2 screenshots, average damage 35.0%"}));
     if (!under_wine()) {
         EXPECT_EQ(program.leftovers(), std::vector<std::string>{});
@@ -440,8 +442,9 @@ TEST_F(Watch, FolderRemovedEndsIt) {
     ASSERT_EQ(remove((inner + "/one.png").c_str()), 0);
     ASSERT_EQ(rmdir(inner.c_str()), 0);
     EXPECT_EQ(program.wait_for_end(), 1);
-    EXPECT_EQ(program.lines(), (std::vector<std::string>{WATCHING, reading_line(900, "one.png"), GONE,
-                                                         "Read 1 screenshots, average damage 10.0%"}));
+    EXPECT_EQ(program.lines(),
+              (std::vector<std::string>{WATCHING, reading_line(900, "one.png"), GONE,
+                                        "Read 1 screenshots, average damage 10.0%"}));
 }
 
 TEST_F(Watch, FolderRenamedEndsIt) {
@@ -481,10 +484,10 @@ TEST_F(Watch, OverflowedQueueIsCaughtUpWithByListing) {
     pause_ms(20);
     ASSERT_TRUE(write_bytes(folder / "lost2.png", png_with_reading(450)));
     ASSERT_EQ(killpg(program.group_id(), SIGCONT), 0);
-    EXPECT_EQ(lines_after(4, 1000),
-              (std::vector<std::string>{WATCHING, reading_line(600, "before.png"),
-                                        reading_line(400, "lost1.png"),
-                                        reading_line(450, "lost2.png")}));
+    EXPECT_EQ(
+        lines_after(4, 1000),
+        (std::vector<std::string>{WATCHING, reading_line(600, "before.png"),
+                                  reading_line(400, "lost1.png"), reading_line(450, "lost2.png")}));
 }
 
 // With every inotify instance of the user taken, the program looks at the
@@ -556,8 +559,8 @@ class WatchClipboard : public Watch {
     }
     void put_text(const char* content) {
         if (!tool.empty()) {
-            run_command("cd '" + folder.path + "' && '" + environment("HEALTHGAUGE_RUNNER") + "' '" +
-                        tool + "' put-text '" + content + "' >/dev/null 2>&1");
+            run_command("cd '" + folder.path + "' && '" + environment("HEALTHGAUGE_RUNNER") +
+                        "' '" + tool + "' put-text '" + content + "' >/dev/null 2>&1");
         } else {
             run_command("DISPLAY='" + display + "' xclip -selection clipboard >/dev/null 2>&1",
                         content);
@@ -581,16 +584,17 @@ class WatchClipboard : public Watch {
 TEST_F(WatchClipboard, DamagedScreenshotEmptiesItAndTheWatchGoesOn) {
     start(display);
     // A PNG's start and end with nothing readable between them.
-    ASSERT_TRUE(write_bytes(folder / "damaged.png",
-                            "\x89PNG\r\n\x1a\n" + std::string(64, '\x55') +
-                                std::string("\0\0\0\0IEND\xae\x42\x60\x82", 12)));
+    ASSERT_TRUE(
+        write_bytes(folder / "damaged.png", "\x89PNG\r\n\x1a\n" + std::string(64, '\x55') +
+                                                std::string("\0\0\0\0IEND\xae\x42\x60\x82", 12)));
     ASSERT_TRUE(program.wait_for_lines(2));
     EXPECT_EQ(program.lines()[1], "Error: Failed to load damaged.png");
     EXPECT_EQ(settled_text(""), "");
 
     ASSERT_TRUE(write_bytes(folder / "good.png", png_with_reading(537)));
-    EXPECT_EQ(lines_after(3), (std::vector<std::string>{WATCHING, "Error: Failed to load damaged.png",
-                                                        reading_line(537, "good.png")}));
+    EXPECT_EQ(lines_after(3),
+              (std::vector<std::string>{WATCHING, "Error: Failed to load damaged.png",
+                                        reading_line(537, "good.png")}));
     EXPECT_EQ(settled_text("53.7%"), "53.7%");
     EXPECT_EQ(program.stop(), 1);
     EXPECT_EQ(program.lines().back(), "Read 1 screenshots, average damage 46.3%");

@@ -54,12 +54,12 @@ TEST(WatchCompletion, OnlyTheIendChunkAtTheVeryEndCounts) {
     memcpy(tail + FILE_TAIL_SIZE - 12, iend, 12);
     EXPECT_TRUE(ends_with_iend(tail, FILE_TAIL_SIZE));
     EXPECT_TRUE(ends_with_iend(iend, 12));
-    EXPECT_FALSE(ends_with_iend(iend, 11));                    // too short to hold it
-    EXPECT_FALSE(ends_with_iend(tail, FILE_TAIL_SIZE - 1));    // cut before its end
-    tail[FILE_TAIL_SIZE - 1] ^= 1;                             // CRC differs
+    EXPECT_FALSE(ends_with_iend(iend, 11));                  // too short to hold it
+    EXPECT_FALSE(ends_with_iend(tail, FILE_TAIL_SIZE - 1));  // cut before its end
+    tail[FILE_TAIL_SIZE - 1] ^= 1;                           // CRC differs
     EXPECT_FALSE(ends_with_iend(tail, FILE_TAIL_SIZE));
     tail[FILE_TAIL_SIZE - 1] ^= 1;
-    tail[FILE_TAIL_SIZE - 12] = 1;                             // IEND with a length
+    tail[FILE_TAIL_SIZE - 12] = 1;  // IEND with a length
     EXPECT_FALSE(ends_with_iend(tail, FILE_TAIL_SIZE));
 }
 
@@ -71,5 +71,6 @@ TEST(WatchSummary, DamageOfTheTruncatedAverageReading) {
     // (1000 + 1000 + 999) / 3 = 999.67, truncated to 999: 0.1% damage.
     EXPECT_EQ(summary(3, 2999), "Read 3 screenshots, average damage 0.1%");
     // Many readings: the sum runs past 32 bits.
-    EXPECT_EQ(summary(5000000, uint64_t(5000000) * 999), "Read 5000000 screenshots, average damage 0.1%");
+    EXPECT_EQ(summary(5000000, uint64_t(5000000) * 999),
+              "Read 5000000 screenshots, average damage 0.1%");
 }
