@@ -107,19 +107,10 @@ uint64_t file_time_now() {
 
 // ---- one file ------------------------------------------------------------------
 
-void look_at_file(const char* path, FileLook* look) {
-    memset(look, 0, sizeof *look);
-    look->state = FileState::missing;
-    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return;
-    struct stat info;
-    if (fstat(fd, &info) != 0) {
-        close(fd);
-        return;
-    }
+// Fills the state and the file's time, size and identity from info.
+static void describe(const struct stat& info, FileLook* look) {
     if (!S_ISREG(info.st_mode)) {
         look->state = FileState::not_regular;
-        close(fd);
         return;
     }
     look->state = FileState::ready;
@@ -130,9 +121,25 @@ void look_at_file(const char* path, FileLook* look) {
 #endif
     look->size = static_cast<uint64_t>(info.st_size);
     look->id = static_cast<uint64_t>(info.st_ino);
-    off_t start = info.st_size > FILE_TAIL_SIZE ? info.st_size - FILE_TAIL_SIZE : 0;
-    ssize_t got = pread(fd, look->tail, static_cast<size_t>(info.st_size - start), start);
-    look->tail_size = got > 0 ? static_cast<int>(got) : 0;
+}
+
+void look_at_file(const char* path, FileLook* look) {
+    memset(look, 0, sizeof *look);
+    look->state = FileState::missing;
+    struct stat info;
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        // A file there that cannot be opened has no ending to show: it is
+        // read as it is after its wait, and its reading fails aloud.
+        if (stat(path, &info) == 0) describe(info, look);
+        return;
+    }
+    if (fstat(fd, &info) == 0) describe(info, look);
+    if (look->state == FileState::ready) {
+        off_t start = info.st_size > FILE_TAIL_SIZE ? info.st_size - FILE_TAIL_SIZE : 0;
+        ssize_t got = pread(fd, look->tail, static_cast<size_t>(info.st_size - start), start);
+        look->tail_size = got > 0 ? static_cast<int>(got) : 0;
+    }
     close(fd);
 }
 

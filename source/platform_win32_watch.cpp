@@ -94,8 +94,16 @@ void look_at_file(const char* path, FileLook* look) {
                                 FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
         DWORD error = GetLastError();
+        WIN32_FILE_ATTRIBUTE_DATA data;
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
             look->state = FileState::busy;
+        } else if (GetFileAttributesExW(wide, GetFileExInfoStandard, &data)) {
+            // There but not to be opened (access denied): no ending to show,
+            // so it is read as it is after its wait, and its reading fails
+            // aloud.
+            look->state = FileState::ready;
+            look->time = time_of(data.ftLastWriteTime);
+            look->size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
         }
         return;
     }
