@@ -4,6 +4,7 @@
 #   make demo     run the tool on the sample screenshots in examples/
 #   make test     build plainly and with sanitizers, run every test
 #   make bench    the fast decode against the whole decode, in figures
+#   make bench-watch  the watch mode's latency and memory, in figures
 #   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
 #   make install  install the program, its manual page and documents
@@ -16,7 +17,8 @@
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench fuzz windows install package windows-zip examples icon clean
+.PHONY: all deps build demo test bench bench-watch fuzz windows install package windows-zip \
+        examples icon clean
 
 FUZZ_SECONDS ?= 600
 PREFIX ?= /usr/local
@@ -38,6 +40,9 @@ test: deps
 
 bench: deps
 	@scripts/bench
+
+bench-watch: deps
+	@scripts/bench-watch
 
 fuzz: deps
 	@scripts/fuzz $(FUZZ_SECONDS)

@@ -8,6 +8,7 @@
 //   platform_win32_file.cpp       platform_posix_file.cpp
 //   platform_win32_clipboard.cpp  platform_posix_clipboard.cpp
 //   platform_win32_output.cpp     platform_posix_output.cpp
+//   platform_win32_watch.cpp      platform_posix_watch.cpp
 //
 // The build picks one of each pair. The rest of the program only sees the
 // declarations below.
@@ -103,3 +104,80 @@ extern const Clipboard SYSTEM_CLIPBOARD;
 
 // The clipboard the program uses; SYSTEM_CLIPBOARD unless a test replaced it.
 extern Clipboard clipboard;
+
+// ---- Watching a folder (platform_*_watch.cpp) ------------------------------
+//
+// What the watch mode needs from the system: news of files written into a
+// folder, a way to be told to stop (Ctrl+C), a clock, and a close look at one
+// file. Used like this:
+//
+//     stop_requests_start();
+//     FolderWatch* watch = folder_watch_start(".");   // null: look every second
+//     WatchEvent event;
+//     while (!stop_requested()) {
+//         if (folder_watch_next(watch, timeout_ms, &event)) ... event ...
+//     }
+//     folder_watch_end(watch);
+//
+// Linux uses inotify (a file closed after writing, or renamed or moved in);
+// Windows uses ReadDirectoryChangesW (a file added, changed or renamed in).
+
+enum class WatchEventKind {
+    written,      // name was written, renamed or moved into the folder
+    overflow,     // the system dropped news: list the folder to catch up
+    folder_gone,  // the folder was removed or can no longer be read
+};
+
+struct WatchEvent {
+    WatchEventKind kind;
+    char name[DIR_NAME_SIZE];  // for written: the name in the folder, as listed
+};
+
+struct FolderWatch;  // one running watch, owned by the platform unit
+
+// Starts watching the folder (not its subfolders). Null when the system
+// cannot watch it (limits reached, unsupported file system).
+FolderWatch* folder_watch_start(const char* folder);
+
+// Sleeps in the system's wait until the folder changes, a stop is requested
+// or timeout_ms pass (negative: no limit). True with *event filled when there
+// is news; false on a timeout or a stop request.
+bool folder_watch_next(FolderWatch* watch, int timeout_ms, WatchEvent* event);
+
+void folder_watch_end(FolderWatch* watch);
+
+// Makes Ctrl+C (and SIGTERM and SIGHUP on POSIX, closing the console on
+// Windows) request a stop instead of ending the process. The request wakes
+// folder_watch_next and wait_for_stop_request at once.
+void stop_requests_start();
+bool stop_requested();
+
+// Sleeps for timeout_ms, or less when a stop is requested.
+void wait_for_stop_request(int timeout_ms);
+
+// Milliseconds of a clock that only goes forward.
+uint64_t clock_ms();
+
+// The present time in the units of DirItem::time.
+uint64_t file_time_now();
+
+enum class FileState {
+    missing,      // gone, or cannot be looked at
+    not_regular,  // a directory, a pipe, a device
+    busy,         // its writer still holds it (Windows: it cannot be opened alone)
+    ready,        // can be read; the fields below are filled in
+};
+
+constexpr int FILE_TAIL_SIZE = 16;
+
+struct FileLook {
+    FileState state;
+    uint64_t time;                  // last-write time, in the units of DirItem::time
+    uint64_t size;
+    uint64_t id;                    // the file's identity on its volume (inode, file index)
+    unsigned char tail[FILE_TAIL_SIZE];  // its last bytes
+    int tail_size;                  // how many of them there are (less for a short file)
+};
+
+// Looks at a file without changing it and without ever blocking.
+void look_at_file(const char* path, FileLook* look);

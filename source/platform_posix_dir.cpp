@@ -9,6 +9,7 @@
 // entry that vanishes or cannot be examined between being listed and being
 // looked at.
 #include "platform.h"
+#include "platform_posix_time.h"
 
 #include <cerrno>
 #include <cstring>
@@ -51,22 +52,6 @@ DirSearch* dir_search_start(const char* pattern, int* error) {
     return search;
 }
 
-// Seconds from 1601-01-01 to 1970-01-01.
-constexpr int64_t SECONDS_1601_TO_1970 = 11644473600;
-
-// Nanoseconds since 1601; a time before 1601 counts as 1601 and one after
-// the year 2185 (where 64 bits end) as that end.
-static uint64_t nanoseconds_of(const struct timespec& t) {
-    constexpr uint64_t BILLION = 1000000000u;
-    int64_t seconds = static_cast<int64_t>(t.tv_sec);
-    uint64_t nanoseconds = static_cast<uint64_t>(t.tv_nsec) % BILLION;
-    if (seconds < -SECONDS_1601_TO_1970) return 0;
-    if (seconds > INT64_MAX - SECONDS_1601_TO_1970) return UINT64_MAX;
-    uint64_t since_1601 = static_cast<uint64_t>(seconds + SECONDS_1601_TO_1970);
-    if (since_1601 > (UINT64_MAX - nanoseconds) / BILLION) return UINT64_MAX;
-    return since_1601 * BILLION + nanoseconds;
-}
-
 bool dir_search_next(DirSearch* search, DirItem* item) {
     for (;;) {
         errno = 0;
@@ -83,9 +68,9 @@ bool dir_search_next(DirSearch* search, DirItem* item) {
         memcpy(item->name, entry->d_name, length + 1);
         item->is_directory = is_directory;
 #ifdef __APPLE__
-        item->time = nanoseconds_of(info.st_mtimespec);
+        item->time = file_time_of(info.st_mtimespec);
 #else
-        item->time = nanoseconds_of(info.st_mtim);
+        item->time = file_time_of(info.st_mtim);
 #endif
         item->size = is_directory ? 0 : static_cast<uint32_t>(info.st_size);
         return true;

@@ -4,6 +4,7 @@
 #include "file_list.h"
 #include "scan.h"
 #include "screenshot.h"
+#include "watch.h"
 
 #include <cstdio>
 
@@ -60,6 +61,9 @@ Mode choose_mode(int argc, const char* const argv[]) {
         } else if (same_text_ignoring_case(argument, "-last") ||
                    same_text_ignoring_case(argument, "-l")) {
             mode = Mode::latest;
+        } else if (same_text_ignoring_case(argument, "-watch") ||
+                   same_text_ignoring_case(argument, "-w")) {
+            mode = Mode::watch;
         }
     }
     return mode;
@@ -99,8 +103,11 @@ int run_program(int argc, const char* const argv[]) {
         fflush(stdout);
         return 1;
     }
-    if (choose_mode(argc, argv) == Mode::scan) {
+    Mode mode = choose_mode(argc, argv);
+    if (mode == Mode::scan) {
         run_scan();
+    } else if (mode == Mode::watch) {
+        run_watch();
     } else {
         run_latest();
     }

@@ -5,6 +5,7 @@
 //     healthgauge -scan|-s   read every PNG, write raw.txt and output.txt
 //     healthgauge --help     the banner and the usage text, nothing else
 //     healthgauge --version  the banner alone
+//     healthgauge -watch|-w  read every new PNG as soon as it is written (watch.h)
 //
 // Options are compared without regard to case; the last mode option wins; any
 // other argument is ignored. A help argument (-help, --help, -h, -? or /?)
@@ -16,7 +17,7 @@
 
 #include <cstdint>
 
-enum class Mode { latest, scan };
+enum class Mode { latest, scan, watch };
 
 // What the run does: a mode, or only the help or version text.
 enum class Request { mode, help, version };
