@@ -8,8 +8,16 @@
 //   platform_win32_file.cpp       platform_posix_file.cpp
 //   platform_win32_clipboard.cpp  platform_posix_clipboard.cpp
 //
+//   platform_win32_console.cpp    platform_posix_console.cpp
+//
 // The build picks one of each pair. The rest of the program only sees the
 // declarations below.
+//
+// Names are bytes in the platform's file name encoding: on POSIX systems the
+// bytes the file system holds, on Windows always UTF-8 (the Windows units
+// convert to and from the UTF-16 names of the system themselves, whatever
+// the system's ANSI code page), so a name that the directory search yields
+// always opens with open_regular_file and prints as UTF-8.
 #pragma once
 
 #include <cstdint>
@@ -23,8 +31,11 @@ constexpr char PATH_SEPARATOR = '\\';
 constexpr char PATH_SEPARATOR = '/';
 #endif
 
-// Longest name a directory entry can carry, terminator included.
-constexpr int DIR_NAME_SIZE = 260;
+// Longest name a directory entry can carry, terminator included: a Windows
+// name has up to 255 UTF-16 units, each at most 3 bytes of UTF-8 (a pair of
+// surrogates gives 4 bytes for 2 units), and POSIX names are at most 255
+// bytes (NAME_MAX). A longer name is passed over by the search.
+constexpr int DIR_NAME_SIZE = 3 * 255 + 1;
 
 // One entry of a directory, as the search yields it.
 struct DirItem {
@@ -53,6 +64,20 @@ void dir_search_end(DirSearch* search);
 // refused. Returns nullptr when the file cannot be opened or is not a regular
 // file. The path is in the bytes the directory search gives.
 FILE* open_regular_file(const char* path);
+
+// The console, around the whole run of the program:
+//
+//     console_begin();
+//     ... print ...
+//     console_end();
+//
+// On Windows, when standard output is a console window, console_begin has it
+// show the program's output as UTF-8 (the names of screenshots), and
+// console_end (or an interruption with Ctrl+C, or the window being closed)
+// gives the console back the code page it had. Output to a file or pipe is
+// UTF-8 bytes in any case. On POSIX systems both do nothing.
+void console_begin();
+void console_end();
 
 // The clipboard, as two plain function pointers so that tests can put a
 // recorder in its place. Both ignore failures and print nothing.
