@@ -4,6 +4,7 @@
 #   make demo     run the tool on the sample screenshots in examples/
 #   make test     build plainly and with sanitizers, run every test
 #   make bench    the fast decode against the whole decode, in figures
+#   make bench-windows  the same for healthgauge.exe under Wine, beside Linux
 #   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
 #   make examples regenerate the sample screenshots
@@ -11,7 +12,7 @@
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench fuzz windows examples icon clean
+.PHONY: all deps build demo test bench bench-windows fuzz windows examples icon clean
 
 FUZZ_SECONDS ?= 600
 
@@ -33,6 +34,9 @@ test: deps
 bench: deps
 	@scripts/bench
 
+bench-windows: deps
+	@scripts/bench-windows
+
 fuzz: deps
 	@scripts/fuzz $(FUZZ_SECONDS)
 
@@ -48,4 +52,4 @@ icon: build
 	@build/tests/make_icon source/healthgauge.ico
 
 clean:
-	rm -rf build build-sanitize build-full build-fuzz build-windows
+	rm -rf build build-sanitize build-full build-fuzz build-windows build-windows-full
