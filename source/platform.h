@@ -79,6 +79,13 @@ FILE* open_regular_file(const char* path);
 void console_begin();
 void console_end();
 
+// True when standard output is shown to someone as it is written: a console
+// window (also between console_begin and console_end, when the C runtime's
+// standard output is a pipe to it) or a terminal. Output meant only for
+// watching, such as a line that keeps being overwritten, asks this rather
+// than isatty.
+bool console_shows_output();
+
 // The clipboard, as two plain function pointers so that tests can put a
 // recorder in its place. Both ignore failures and print nothing.
 struct Clipboard {

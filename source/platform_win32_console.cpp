@@ -130,3 +130,9 @@ void console_end() {
     _close(relay.saved_stdout);
     relay = {nullptr, nullptr, nullptr, -1};
 }
+
+bool console_shows_output() {
+    if (relay.saved_stdout >= 0) return true;
+    DWORD mode;
+    return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
