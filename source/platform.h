@@ -7,7 +7,6 @@
 //   platform_win32_dir.cpp        platform_posix_dir.cpp
 //   platform_win32_file.cpp       platform_posix_file.cpp
 //   platform_win32_clipboard.cpp  platform_posix_clipboard.cpp
-//
 //   platform_win32_console.cpp    platform_posix_console.cpp
 //
 // The build picks one of each pair. The rest of the program only sees the
@@ -71,11 +70,11 @@ FILE* open_regular_file(const char* path);
 //     ... print ...
 //     console_end();
 //
-// On Windows, when standard output is a console window, console_begin has it
-// show the program's output as UTF-8 (the names of screenshots), and
-// console_end (or an interruption with Ctrl+C, or the window being closed)
-// gives the console back the code page it had. Output to a file or pipe is
-// UTF-8 bytes in any case. On POSIX systems both do nothing.
+// On Windows, when standard output is a console window, console_begin has the
+// window show the program's UTF-8 output (the names of screenshots) as the
+// characters they are, whatever the console's code page, which stays as it
+// was; console_end flushes and writes out what is left. Output to a file or
+// pipe is UTF-8 bytes in any case. On POSIX systems both do nothing.
 void console_begin();
 void console_end();
 
