@@ -5,6 +5,7 @@
 #   make test     build plainly and with sanitizers, run every test
 #   make bench    the fast decode against the whole decode, in figures
 #   make bench-watch  the watch mode's latency and memory, in figures
+#   make bench-windows  the same for healthgauge.exe under Wine, beside Linux
 #   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
 #   make install  install the program, its manual page and documents
@@ -17,8 +18,8 @@
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench bench-watch fuzz windows install package windows-zip \
-        examples icon clean
+.PHONY: all deps build demo test bench bench-watch bench-windows fuzz windows install package \
+        windows-zip examples icon clean
 
 FUZZ_SECONDS ?= 600
 PREFIX ?= /usr/local
@@ -44,6 +45,9 @@ bench: deps
 bench-watch: deps
 	@scripts/bench-watch
 
+bench-windows: deps
+	@scripts/bench-windows
+
 fuzz: deps
 	@scripts/fuzz $(FUZZ_SECONDS)
 
@@ -68,4 +72,4 @@ icon: build
 	@build/tests/make_icon source/healthgauge.ico
 
 clean:
-	rm -rf build build-sanitize build-full build-fuzz build-windows build-package
+	rm -rf build build-sanitize build-full build-fuzz build-windows build-windows-full build-package

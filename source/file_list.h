@@ -32,7 +32,10 @@
 
 // How many entries a folder commonly has at most; the table grows past it.
 constexpr int MAX_ENTRIES = 20000;
-constexpr int PATH_SIZE = 260;  // 259 characters and the terminator
+// A path holds any name the directory search yields (DIR_NAME_SIZE in
+// platform.h: 255 UTF-16 units of a Windows name as UTF-8) and the
+// terminator.
+constexpr int PATH_SIZE = 3 * 255 + 1;
 
 struct FileEntry {
     uint64_t time;             // last-write time, compared for order only

@@ -9,9 +9,16 @@
 //   platform_win32_clipboard.cpp  platform_posix_clipboard.cpp
 //   platform_win32_output.cpp     platform_posix_output.cpp
 //   platform_win32_watch.cpp      platform_posix_watch.cpp
+//   platform_win32_console.cpp    platform_posix_console.cpp
 //
 // The build picks one of each pair. The rest of the program only sees the
 // declarations below.
+//
+// Names are bytes in the platform's file name encoding: on POSIX systems the
+// bytes the file system holds, on Windows always UTF-8 (the Windows units
+// convert to and from the UTF-16 names of the system themselves, whatever
+// the system's ANSI code page), so a name that the directory search yields
+// always opens with open_regular_file and prints as UTF-8.
 #pragma once
 
 #include <cstdint>
@@ -25,8 +32,11 @@ constexpr char PATH_SEPARATOR = '\\';
 constexpr char PATH_SEPARATOR = '/';
 #endif
 
-// Longest name a directory entry can carry, terminator included.
-constexpr int DIR_NAME_SIZE = 260;
+// Longest name a directory entry can carry, terminator included: a Windows
+// name has up to 255 UTF-16 units, each at most 3 bytes of UTF-8 (a pair of
+// surrogates gives 4 bytes for 2 units), and POSIX names are at most 255
+// bytes (NAME_MAX). A longer name is passed over by the search.
+constexpr int DIR_NAME_SIZE = 3 * 255 + 1;
 
 // One entry of a directory, as the search yields it.
 struct DirItem {
@@ -91,6 +101,26 @@ bool output_replace(FILE* file, const char* temporary, const char* target);
 
 // Closes file and removes the temporary file.
 void output_discard(FILE* file, const char* temporary);
+// The console, around the whole run of the program:
+//
+//     console_begin();
+//     ... print ...
+//     console_end();
+//
+// On Windows, when standard output is a console window, console_begin has the
+// window show the program's UTF-8 output (the names of screenshots) as the
+// characters they are, whatever the console's code page, which stays as it
+// was; console_end flushes and writes out what is left. Output to a file or
+// pipe is UTF-8 bytes in any case. On POSIX systems both do nothing.
+void console_begin();
+void console_end();
+
+// True when standard output is shown to someone as it is written: a console
+// window (also between console_begin and console_end, when the C runtime's
+// standard output is a pipe to it) or a terminal. Output meant only for
+// watching, such as a line that keeps being overwritten, asks this rather
+// than isatty.
+bool console_shows_output();
 
 // The clipboard, as two plain function pointers so that tests can put a
 // recorder in its place. Both ignore failures and print nothing.

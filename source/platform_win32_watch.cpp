@@ -17,6 +17,7 @@
 // waits, because the process ends when it returns; the main thread prints
 // the summary and ends the process first.
 #include "platform.h"
+#include "platform_win32_text.h"
 
 #include <cstring>
 #include <windows.h>
@@ -68,9 +69,9 @@ uint64_t file_time_now() {
 
 // ---- one file ------------------------------------------------------------------
 
-// Names travel as the bytes the directory search gives (platform_win32_dir.cpp)
-// and open_regular_file takes: the ANSI code page.
-constexpr UINT NAME_CODE_PAGE = CP_ACP;
+// Names travel in UTF-8, as the directory search gives them
+// (platform_win32_dir.cpp) and open_regular_file takes them.
+constexpr UINT NAME_CODE_PAGE = CP_UTF8;
 
 static bool wide_of(const char* path, wchar_t* wide, int wide_size) {
     int length =
@@ -208,13 +209,12 @@ static bool next_record(FolderWatch* watch, WatchEvent* event) {
             action != FILE_ACTION_RENAMED_NEW_NAME) {
             continue;
         }
-        // A name the code page cannot hold could not be opened by it either.
-        BOOL lossy = FALSE;
-        int length = WideCharToMultiByte(NAME_CODE_PAGE, WC_NO_BEST_FIT_CHARS, record->FileName,
-                                         static_cast<int>(name_bytes / sizeof(WCHAR)), event->name,
-                                         sizeof event->name - 1, nullptr, &lossy);
-        if (length <= 0 || lossy) continue;
-        event->name[length] = '\0';
+        wchar_t name[MAX_PATH + 1];
+        size_t units = name_bytes / sizeof(WCHAR);
+        if (units > MAX_PATH) continue;  // longer than any name in a folder
+        memcpy(name, record->FileName, units * sizeof(WCHAR));
+        name[units] = L'\0';
+        if (!utf8_from_wide(name, event->name, sizeof event->name)) continue;
         if (strchr(event->name, '\\')) continue;  // not in the folder itself
         event->kind = WatchEventKind::written;
         return true;

@@ -1,6 +1,7 @@
 // The listing: which entries of a real folder reach the index list, and how
 // paths, extensions and names are cut.
 #include "file_list.h"
+#include "platform.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -135,6 +136,32 @@ TEST_F(FileListTest, NamesThatDoNotFitAreSkipped) {
     EXPECT_EQ(strlen(file_list.entries[file_list.index[0]].path), size_t(PATH_SIZE - 1));
     EXPECT_STREQ(file_list.entries[file_list.index[0]].extension, "png");
     EXPECT_STREQ(file_list.entries[file_list.index[1]].path, "after.png");
+}
+
+// Every name the directory search can yield fits a path: 255 UTF-16 units of
+// a Windows name, as UTF-8.
+static_assert(PATH_SIZE >= DIR_NAME_SIZE, "a path holds every name the search yields");
+
+TEST_F(FileListTest, LongestNamesInUtf8AreKeptWhole) {
+    ASSERT_TRUE(file_list_allocate());
+    file_list.keep_files = true;
+    file_list_reset();
+    file_list.entries[0].in_use = true;
+    file_list.first_free = 1;
+    std::string stem;
+    for (int i = 0; i < 251; ++i) stem += "\xe3\x82\xb9";  // ス, 3 bytes in UTF-8
+    std::string longest = stem + "\xe3\x82\xb9\xe3\x82\xb9\xe3\x82\xb9\xe3\x82\xb9";  // 255 of them
+    file_list_add("./*", (stem + ".png").c_str(), false, 1, 1);  // 255 characters with .png
+    file_list_add("./*", longest.c_str(), false, 2, 1);           // 765 bytes, no extension
+    ASSERT_EQ(file_list.file_count, 2);
+    const FileEntry& first = file_list.entries[file_list.index[0]];
+    EXPECT_EQ(std::string(first.path), stem + ".png");
+    EXPECT_STREQ(first.extension, "png");
+    EXPECT_EQ(std::string(first.stem_name), stem);
+    EXPECT_TRUE(entry_is_png(first));
+    const FileEntry& second = file_list.entries[file_list.index[1]];
+    EXPECT_EQ(std::string(second.path), longest);
+    EXPECT_EQ(second.extension, second.path);
 }
 
 TEST_F(FileListTest, TableGrowsPastMaxEntriesKeepingEveryName) {
