@@ -2,6 +2,7 @@
 #include "program.h"
 
 #include "file_list.h"
+#include "report.h"
 #include "scan.h"
 #include "screenshot.h"
 
@@ -19,6 +20,9 @@ Mode choose_mode(int argc, const char* const argv[]) {
         } else if (same_text_ignoring_case(argument, "-last") ||
                    same_text_ignoring_case(argument, "-l")) {
             mode = Mode::latest;
+        } else if (same_text_ignoring_case(argument, "-report") ||
+                   same_text_ignoring_case(argument, "-r")) {
+            mode = Mode::report;
         }
     }
     return mode;
@@ -52,8 +56,11 @@ void run_latest() {
 
 int run_program(int argc, const char* const argv[]) {
     printf("%s", BANNER);
-    if (choose_mode(argc, argv) == Mode::scan) {
+    Mode mode = choose_mode(argc, argv);
+    if (mode == Mode::scan) {
         run_scan();
+    } else if (mode == Mode::report) {
+        run_report();
     } else {
         run_latest();
     }

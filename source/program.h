@@ -3,6 +3,7 @@
 //     healthgauge            read the newest PNG, print and copy its health
 //     healthgauge -last|-l   the same
 //     healthgauge -scan|-s   read every PNG, write raw.txt and output.txt
+//     healthgauge -report|-r the scan, and report.html to look at (report.h)
 //
 // Options are compared without regard to case; the last one wins; any other
 // argument is ignored. The exit status is 1 on every path.
@@ -12,7 +13,7 @@
 
 #include <cstdint>
 
-enum class Mode { latest, scan };
+enum class Mode { latest, scan, report };
 
 // The mode the arguments ask for (argv[0] is the program's name).
 Mode choose_mode(int argc, const char* const argv[]);
