@@ -158,5 +158,7 @@ void write_crop_figure(FILE* file, const CropFigure& figure) {
             "height=\"%d\" src=\"data:image/png;base64,",
             width, height, width, height);
     write_base64(file, figure.png, figure.png_size);
-    fprintf(file, "\"><i class=\"end\" style=\"left:%dpx\"></i></div>", figure.bar_end * CROP_SCALE);
+    // In percent of the picture, so that the mark stays put at any printed size.
+    double left = figure.width > 0 ? 100.0 * figure.bar_end / figure.width : 0;
+    fprintf(file, "\"><i class=\"end\" style=\"left:%.3f%%\"></i></div>", left);
 }
