@@ -31,9 +31,11 @@ static const char STYLE[] =
     "svg .title{font-size:12px;font-weight:600}\n"
     "svg .points circle{fill:#b4441f;fill-opacity:.6}\n"
     "table.files{border-collapse:collapse}\n"
-    "table.files th{text-align:left;border-bottom:2px solid #333;padding:4px 8px}\n"
+    "th{text-align:left}\n"
+    "table.files th{border-bottom:2px solid #333;padding:4px 8px}\n"
     "table.files td{border-bottom:1px solid #e4e4e4;padding:4px 8px}\n"
-    "td.num{text-align:right;font-variant-numeric:tabular-nums}\n"
+    ".num{text-align:right}\n"
+    "td{font-variant-numeric:tabular-nums}\n"
     "td.name{overflow-wrap:anywhere;min-width:10em;max-width:20em}\n"
     "td.time{white-space:nowrap;font-variant-numeric:tabular-nums}\n"
     "tr.failed td.status{color:#a11}\n"
@@ -124,7 +126,7 @@ static void write_row(FILE* file, const Report& report, uint32_t index) {
     if (read) {
         char damage[PERCENT_TEXT_SIZE];
         format_percent(1000 - result.reading, damage);
-        fprintf(file, "<td class=\"num status\">%s</td>", damage);
+        fprintf(file, "<td class=\"status\">%s</td>", damage);
     } else if (result.status == GaugeStatus::load_failed) {
         fprintf(file, "<td class=\"status\">Error: Failed to load</td>");
     } else {
@@ -154,7 +156,7 @@ static void write_table(FILE* file, const Report& report) {
     }
     fprintf(file, " The magenta marks show where the filled part of the bar ends.</p>\n"
                   "<table class=\"files\" id=\"files\">\n<thead><tr><th>#</th><th>File</th>"
-                  "<th>File time</th><th>Damage</th><th>Layout</th><th>Score</th>"
+                  "<th>File time</th><th>Damage</th><th>Layout</th><th class=\"num\">Score</th>"
                   "<th>Gauge</th></tr></thead>\n<tbody>\n");
     for (uint32_t i = 0; i < report.row_count; ++i) write_row(file, report, i);
     fprintf(file, "</tbody>\n</table>\n");
