@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
+constexpr int CROP_FILTER = 1;  // Sub: each byte less the one to its left
+
 // stb_image_write hands over the whole file in one call.
 static void keep_bytes(void* context, void* data, int size) {
     CropPng* png = static_cast<CropPng*>(context);
@@ -20,9 +22,15 @@ bool encode_crop_png(const GaugeCrop& crop, CropPng* png) {
     png->data = nullptr;
     png->size = 0;
     if (crop.width <= 0 || crop.width > CROP_MAX_WIDTH || crop.height != CROP_HEIGHT) return false;
-    return stbi_write_png_to_func(keep_bytes, png, crop.width, crop.height, 3, crop.pixels,
-                                  crop.width * 3) != 0 &&
-           png->data != nullptr;
+    // One filter for every row (Sub: the smallest files for these pictures
+    // in scripts/bench-report) instead of trying all five on each row: a
+    // third of the time.
+    int filter = stbi_write_force_png_filter;
+    stbi_write_force_png_filter = CROP_FILTER;
+    bool written = stbi_write_png_to_func(keep_bytes, png, crop.width, crop.height, 3,
+                                          crop.pixels, crop.width * 3) != 0;
+    stbi_write_force_png_filter = filter;
+    return written && png->data != nullptr;
 }
 
 void free_crop_png(CropPng* png) {

@@ -4,8 +4,8 @@
 //     if (encode_crop_png(crop, &png)) ... png.data, png.size ...
 //     free_crop_png(&png);
 //
-// The picture is the crop's RGB pixels as they are; encoding one takes well
-// under a millisecond (scripts/bench-report measures it).
+// The picture is the crop's RGB pixels as they are. Encoding one takes about
+// 0.3 ms and 10 KB for a noisy 413 x 25 crop (scripts/bench-report).
 #pragma once
 
 #include "gauge.h"

@@ -33,7 +33,7 @@
 #include <cstdio>
 
 constexpr uint32_t REPORT_FIRST_CROPS = 2000;
-constexpr size_t REPORT_CROP_BYTES = 20u << 20;
+constexpr size_t REPORT_CROP_BYTES = 16u << 20;
 constexpr uint32_t REPORT_EXTREME_CROPS = 50;
 
 // One PNG the scan looked at.
