@@ -2,6 +2,7 @@
 #include "report.h"
 
 #include "output_file.h"
+#include "report_html.h"
 #include "scan.h"
 
 #include <cstdlib>
@@ -28,10 +29,11 @@ static bool grow(void** block, size_t* capacity, size_t needed, size_t size) {
 }
 
 // Encodes a crop into the next slot; its index, or -1.
-static int32_t keep_crop(Report* report, const GaugeCrop& crop) {
+static int32_t keep_crop(Report* report, uint32_t row, const GaugeCrop& crop) {
     if (report->crop_count >= CROP_SLOTS) return -1;
     ReportCrop* kept = &report->crops[report->crop_count];
     if (!encode_crop_png(crop, &kept->png)) return -1;
+    kept->row = row;
     kept->width = crop.width;
     kept->height = crop.height;
     kept->bar_end = crop.bar_end;
@@ -102,8 +104,9 @@ void report_add(Report* report, const FileEntry& entry, const GaugeResult& resul
 
     bool early = report->read_count++ < REPORT_FIRST_CROPS;
     if (crop && early && report->crop_bytes < REPORT_CROP_BYTES) {
-        row.crop = keep_crop(report, *crop);
+        row.crop = keep_crop(report, index, *crop);
         if (row.crop >= 0) report->crop_bytes += report->crops[row.crop].png.size;
+        report->first_crops = report->crop_count;
     } else if (crop) {
         hold_crop(report, index, *crop);
     }
@@ -112,14 +115,40 @@ void report_add(Report* report, const FileEntry& entry, const GaugeResult& resul
 static void show_held(Report* report, const HeldCrop* set, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i) {
         ReportRow& row = report->rows[set[i].row];
-        if (row.crop < 0) row.crop = keep_crop(report, set[i].crop);
+        if (row.crop < 0) row.crop = keep_crop(report, set[i].row, set[i].crop);
     }
+}
+
+// Page bytes of a crop: its base64 and the markup around it.
+static size_t crop_page_bytes(const ReportCrop& crop) {
+    return base64_length(crop.png.size) + 200;
+}
+
+// Shows as many of the first crops, in listing order, as the page's target
+// leaves room for beside the rows and the extremes' crops.
+static void fit_first_crops(Report* report) {
+    size_t used = 64u << 10;  // head, style, summary and charts' frames
+    used += report->row_count * REPORT_ROW_BYTES + report->names_size;
+    for (uint32_t i = report->first_crops; i < report->crop_count; ++i) {
+        used += crop_page_bytes(report->crops[i]);
+    }
+    uint32_t shown = 0;
+    while (shown < report->first_crops &&
+           used + crop_page_bytes(report->crops[shown]) <= REPORT_PAGE_TARGET) {
+        used += crop_page_bytes(report->crops[shown++]);
+    }
+    for (uint32_t i = shown; i < report->first_crops; ++i) {
+        report->rows[report->crops[i].row].crop = -1;
+        free_crop_png(&report->crops[i].png);
+    }
+    report->first_shown = shown;
 }
 
 void report_finish(Report* report) {
     if (report->failed) return;
     if (report->highest) show_held(report, report->highest, report->highest_count);
     if (report->lowest) show_held(report, report->lowest, report->lowest_count);
+    fit_first_crops(report);
 }
 
 void report_free(Report* report) {

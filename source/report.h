@@ -12,8 +12,9 @@
 //
 // Gauge pictures are kept for the first REPORT_FIRST_CROPS screenshots read
 // (while their PNGs stay within REPORT_CROP_BYTES), and for the
-// REPORT_EXTREME_CROPS highest and lowest damages of the others, so the page
-// stays small for any folder.
+// REPORT_EXTREME_CROPS highest and lowest damages of the others. When the
+// rows of a very big folder would take the page past REPORT_PAGE_TARGET,
+// fewer of the first pictures are shown; the extremes always are.
 //
 // The pieces, for tests:
 //     Report report;
@@ -35,6 +36,9 @@
 constexpr uint32_t REPORT_FIRST_CROPS = 2000;
 constexpr size_t REPORT_CROP_BYTES = 16u << 20;
 constexpr uint32_t REPORT_EXTREME_CROPS = 50;
+constexpr size_t REPORT_PAGE_TARGET = 36u << 20;
+// Page bytes of a row and its chart point, beside its name and picture.
+constexpr size_t REPORT_ROW_BYTES = 320;
 
 // One PNG the scan looked at.
 struct ReportRow {
@@ -47,6 +51,7 @@ struct ReportRow {
 // A kept gauge picture.
 struct ReportCrop {
     CropPng png;
+    uint32_t row;
     int width, height;
     int bar_end;         // x just past the filled part
 };
@@ -66,6 +71,8 @@ struct Report {
     size_t names_size, names_capacity;
     ReportCrop* crops;   // REPORT_FIRST_CROPS + 2 * REPORT_EXTREME_CROPS
     uint32_t crop_count;
+    uint32_t first_crops;// crops of the first screenshots: crops[0..first_crops-1]
+    uint32_t first_shown;// of them, those on the page
     size_t crop_bytes;   // PNG bytes of the first crops
     uint32_t read_count; // rows whose screenshot was read
     HeldCrop* highest;   // the highest damages past the first crops
@@ -80,7 +87,8 @@ void report_start(Report* report);
 void report_add(Report* report, const FileEntry& entry, const GaugeResult& result,
                 const GaugeCrop* crop);
 
-// Encodes the held pictures of the highest and lowest damages.
+// Encodes the held pictures of the highest and lowest damages, and leaves
+// out first pictures that would take the page past REPORT_PAGE_TARGET.
 void report_finish(Report* report);
 
 void report_free(Report* report);

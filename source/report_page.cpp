@@ -149,10 +149,10 @@ static void write_table(FILE* file, const Report& report) {
     fprintf(file, "<h2>Screenshots</h2>\n<p class=\"lead\">%u PNG file%s in listing order, "
                   "%u read.",
             report.row_count, report.row_count == 1 ? "" : "s", report.read_count);
-    if (report.read_count > REPORT_FIRST_CROPS || report.crop_bytes >= REPORT_CROP_BYTES) {
-        fprintf(file, " Gauge pictures are kept for the first %u screenshots read and for the "
+    if (report.read_count > report.first_shown) {
+        fprintf(file, " Gauge pictures are shown for the first %u screenshots read and for the "
                       "%u highest and %u lowest damages of the others.",
-                REPORT_FIRST_CROPS, REPORT_EXTREME_CROPS, REPORT_EXTREME_CROPS);
+                report.first_shown, REPORT_EXTREME_CROPS, REPORT_EXTREME_CROPS);
     }
     fprintf(file, " The magenta marks show where the filled part of the bar ends.</p>\n"
                   "<table class=\"files\" id=\"files\">\n<thead><tr><th>#</th><th>File</th>"

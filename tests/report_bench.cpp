@@ -98,11 +98,13 @@ int bench_page(const char* path, int count) {
     long size = ftell(file);
     fclose(file);
     double write = ms_since(write_start);
-    printf("page: %d screenshots, %u crops: collecting %.0f ms (encoding the first crops "
-           "included), the extremes' crops %.0f ms, writing %.0f ms; %.0f ms in all; "
-           "%.1f MiB (%.1f MiB of it crops)\n",
-           count, report.crop_count, collect, finish, write, ms_since(start),
-           size / 1048576.0, report.crop_bytes * 4.0 / 3 / 1048576.0);
+    uint32_t shown = 0;
+    for (uint32_t i = 0; i < report.row_count; ++i) shown += report.rows[i].crop >= 0;
+    printf("page: %d screenshots: collecting %.0f ms (encoding %u first crops included), the "
+           "extremes' crops %.0f ms, writing %.0f ms; %.0f ms in all; %.1f MiB with %u crops "
+           "shown\n",
+           count, collect, report.first_crops, finish, write, ms_since(start), size / 1048576.0,
+           shown);
     report_free(&report);
     return 0;
 }

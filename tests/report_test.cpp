@@ -60,6 +60,14 @@ std::vector<std::string> attributes(const std::string& text, const std::string& 
     return values;
 }
 
+size_t occurrences(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 }  // namespace
 
 TEST(ReportHistogram, BinsOfFivePointsWithMissesApart) {
@@ -332,6 +340,43 @@ TEST(ReportCrops, FirstOnesAndTheExtremesOfTheRest) {
     }
     EXPECT_EQ(report.crop_count, REPORT_FIRST_CROPS + 2 * REPORT_EXTREME_CROPS);
     report_free(&report);
+}
+
+TEST(ReportCrops, AVeryBigFolderKeepsThePageSmall) {
+    GaugeCrop crop = {};
+    crop.width = 40;
+    crop.height = CROP_HEIGHT;
+    crop.bar_end = 30;
+    for (int i = 0; i < 40 * CROP_HEIGHT * 3; ++i) crop.pixels[i] = static_cast<uint8_t>(i * 13);
+
+    // Rows alone come near the page's target: the first crops give way,
+    // the extremes' crops stay.
+    const uint32_t total = REPORT_PAGE_TARGET / REPORT_ROW_BYTES;
+    Report report;
+    report_start(&report);
+    for (uint32_t i = 0; i < total; ++i) {
+        report_add(&report, entry_named("shot" + std::to_string(i) + ".png"),
+                   read_result(i * 7919 % 1001), &crop);
+    }
+    report_finish(&report);
+    ASSERT_FALSE(report.failed);
+    EXPECT_EQ(report.first_crops, REPORT_FIRST_CROPS);
+    EXPECT_EQ(report.first_shown, 0u);
+    uint32_t shown = 0;
+    for (uint32_t i = 0; i < report.row_count; ++i) {
+        if (report.rows[i].crop < 0) continue;
+        ++shown;
+        EXPECT_GE(i, REPORT_FIRST_CROPS);
+        EXPECT_EQ(report.crops[report.rows[i].crop].row, i);
+    }
+    EXPECT_EQ(shown, 2 * REPORT_EXTREME_CROPS);
+    std::string page = written([&](FILE* file) { write_report_page(file, report); });
+    report_free(&report);
+    EXPECT_LT(page.size(), size_t(40) << 20);
+    EXPECT_EQ(occurrences(page, "<tr class=\"file\">"), size_t(total));
+    EXPECT_NE(page.find("Gauge pictures are shown for the first 0 screenshots read and for the "
+                        "50 highest and 50 lowest damages of the others."),
+              std::string::npos);
 }
 
 TEST(ReportPage, WithoutReadingsListsEveryFileAndNoFigures) {
