@@ -12,7 +12,7 @@
 
 static const char STYLE[] =
     "body{font:14px/1.4 system-ui,\"Segoe UI\",Roboto,Helvetica,Arial,sans-serif;"
-    "color:#1d1f23;background:#fff;max-width:1400px;margin:24px auto;padding:0 16px}\n"
+    "color:#1d1f23;background:#fff;max-width:1760px;margin:24px auto;padding:0 16px}\n"
     "h1{font-size:22px;margin:0 0 4px}\n"
     "h2{font-size:17px;margin:28px 0 8px;padding-bottom:4px;border-bottom:1px solid #ddd}\n"
     ".lead,.note{color:#555}\n"
@@ -37,7 +37,8 @@ static const char STYLE[] =
     ".num{text-align:right}\n"
     "td{font-variant-numeric:tabular-nums}\n"
     "td.name{overflow-wrap:anywhere;min-width:10em;max-width:20em}\n"
-    "td.time{white-space:nowrap;font-variant-numeric:tabular-nums}\n"
+    "td.time,td.layout{white-space:nowrap}\n"
+    "td.status{min-width:11em}\n"
     "tr.failed td.status{color:#a11}\n"
     ".crop{position:relative;line-height:0}\n"
     ".crop img{display:block;width:100%;height:auto;image-rendering:pixelated}\n"
@@ -108,7 +109,7 @@ static void write_layout_cells(FILE* file, const GaugeResult& result) {
         return;
     }
     const GaugeType& type = gauge_types[result.layout];
-    fprintf(file, "<td>%s%d\xC3\x97%d, row %d</td><td class=\"num\">%d</td>",
+    fprintf(file, "<td class=\"layout\">%s%d\xC3\x97%d, row %d</td><td class=\"num\">%d</td>",
             result.status == GaugeStatus::read ? "" : "closest: ", type.screen_width,
             type.screen_height, result.layout + 1, result.score);
 }
