@@ -270,8 +270,14 @@ TEST_F(BrowserReport, PageIsSelfContained) {
         EXPECT_EQ(height, 25);
     }
     EXPECT_EQ(occurrences(page, "data:"), sources.size());
+    // Without the pictures' data, nothing in the page names a place to
+    // fetch from or a way to fetch.
+    std::string rest = page;
+    for (size_t at; (at = rest.find("data:")) != std::string::npos;) {
+        rest.erase(at, rest.find('"', at) - at);
+    }
     for (const char* outside : {"http:", "https:", "//", "url(", "@import", "<script", "<link",
                                 "<iframe", "<object", "<embed", "href=", "srcset", "file:"}) {
-        EXPECT_EQ(page.find(outside), std::string::npos) << outside;
+        EXPECT_EQ(rest.find(outside), std::string::npos) << outside;
     }
 }
