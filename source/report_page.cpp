@@ -50,6 +50,7 @@ static const char STYLE[] =
     "@page{size:A4 landscape;margin:12mm}\n"
     "@media print{body{max-width:none;margin:0;padding:0;font-size:11px}"
     "h2{break-after:avoid}tr,figure{break-inside:avoid}thead{display:table-header-group}"
+    ".charts{flex-wrap:nowrap}.charts figure{flex:1 1 0}svg.chart{width:100%}"
     ".crop{zoom:.5}*{-webkit-print-color-adjust:exact;print-color-adjust:exact}}\n";
 
 static void write_head(FILE* file) {
