@@ -6,6 +6,7 @@
 #   make bench    the fast decode against the whole decode, in figures
 #   make bench-watch  the watch mode's latency and memory, in figures
 #   make bench-windows  the same for healthgauge.exe under Wine, beside Linux
+#   make bench-report  what the report mode costs beyond the scan
 #   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
 #   make install  install the program, its manual page and documents
@@ -18,8 +19,8 @@
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench bench-watch bench-windows fuzz windows install package \
-        windows-zip examples icon clean
+.PHONY: all deps build demo test bench bench-watch bench-windows bench-report fuzz windows \
+        install package windows-zip examples icon clean
 
 FUZZ_SECONDS ?= 600
 PREFIX ?= /usr/local
@@ -47,6 +48,9 @@ bench-watch: deps
 
 bench-windows: deps
 	@scripts/bench-windows
+
+bench-report: deps
+	@scripts/bench-report
 
 fuzz: deps
 	@scripts/fuzz $(FUZZ_SECONDS)

@@ -10,6 +10,7 @@
 //   platform_win32_output.cpp     platform_posix_output.cpp
 //   platform_win32_watch.cpp      platform_posix_watch.cpp
 //   platform_win32_console.cpp    platform_posix_console.cpp
+//   platform_win32_time.cpp       platform_posix_time.cpp
 //
 // The build picks one of each pair. The rest of the program only sees the
 // declarations below.
@@ -211,3 +212,20 @@ struct FileLook {
 
 // Looks at a file without changing it and without ever blocking.
 void look_at_file(const char* path, FileLook* look);
+// File times as calendar time (platform_posix_time.cpp,
+// platform_win32_time.cpp). A last-write time from the directory search
+// counts from a platform's own epoch; these are the one place that knows it.
+//
+//     char text[LOCAL_TIME_SIZE];
+//     if (file_time_to_local(entry.time, text)) ... "2026-12-07 14:05:09" ...
+constexpr int LOCAL_TIME_SIZE = 20;  // "YYYY-MM-DD HH:MM:SS" and the terminator
+
+// Whole seconds since 1970-01-01 00:00:00 UTC (negative before).
+int64_t file_time_seconds(uint64_t time);
+
+// Seconds since 1970 as "YYYY-MM-DD HH:MM:SS" in the machine's local time;
+// false, with text empty, when the time cannot be shown.
+bool local_time_text(int64_t seconds, char text[LOCAL_TIME_SIZE]);
+
+// local_time_text(file_time_seconds(time), text).
+bool file_time_to_local(uint64_t time, char text[LOCAL_TIME_SIZE]);

@@ -2,6 +2,7 @@
 #include "program.h"
 
 #include "file_list.h"
+#include "report.h"
 #include "scan.h"
 #include "screenshot.h"
 #include "watch.h"
@@ -64,6 +65,9 @@ Mode choose_mode(int argc, const char* const argv[]) {
         } else if (same_text_ignoring_case(argument, "-watch") ||
                    same_text_ignoring_case(argument, "-w")) {
             mode = Mode::watch;
+        } else if (same_text_ignoring_case(argument, "-report") ||
+                   same_text_ignoring_case(argument, "-r")) {
+            mode = Mode::report;
         }
     }
     return mode;
@@ -108,6 +112,8 @@ int run_program(int argc, const char* const argv[]) {
         run_scan();
     } else if (mode == Mode::watch) {
         run_watch();
+    } else if (mode == Mode::report) {
+        run_report();
     } else {
         run_latest();
     }

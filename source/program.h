@@ -6,6 +6,7 @@
 //     healthgauge --help     the banner and the usage text, nothing else
 //     healthgauge --version  the banner alone
 //     healthgauge -watch|-w  read every new PNG as soon as it is written (watch.h)
+//     healthgauge -report|-r the scan, and report.html to look at (report.h)
 //
 // Options are compared without regard to case; the last mode option wins; any
 // other argument is ignored. A help argument (-help, --help, -h, -? or /?)
@@ -17,7 +18,7 @@
 
 #include <cstdint>
 
-enum class Mode { latest, scan, watch };
+enum class Mode { latest, scan, watch, report };
 
 // What the run does: a mode, or only the help or version text.
 enum class Request { mode, help, version };

@@ -44,25 +44,34 @@ ScanSummary summarise_readings(const uint32_t* readings, uint32_t count) {
     return summary;
 }
 
-bool write_summary(FILE* file, const ScanSummary& summary) {
+int summary_lines(const ScanSummary& summary, char lines[SUMMARY_LINES][SUMMARY_LINE_SIZE]) {
     const ScanSummary& s = summary;
     if (s.count == 1) {
         uint32_t d = FULL - s.lowest;
-        return fprintf(file, "Health bar: %u.%u%%\r\n", d / 10, d % 10) > 0;
+        snprintf(lines[0], SUMMARY_LINE_SIZE, "Health bar: %u.%u%%", d / 10, d % 10);
+        return 1;
     }
     uint32_t average = FULL - s.sum / s.count;
     uint32_t common = FULL - s.most_common;
     uint32_t highest = FULL - s.lowest;
     // With no reading below 1000 there is no damage to show: 0.0%.
     uint32_t lowest = s.has_highest_below_full ? FULL - s.highest_below_full : 0;
-    bool ok = fprintf(file, "Health bars detected: %u\r\n", s.count) > 0;
-    ok = fprintf(file, "Average damage: %u.%u%%\r\n", average / 10, average % 10) > 0 && ok;
-    ok = fprintf(file, "Most common damage: %u.%u%% (%i occurances)\r\n", common / 10,
-                 common % 10, static_cast<int>(s.most_common_count)) > 0 && ok;
-    ok = fprintf(file, "Highest damage: %u.%u%%\r\n", highest / 10, highest % 10) > 0 && ok;
-    ok = fprintf(file, "Lowest damage: %u.%u%%\r\n", lowest / 10, lowest % 10) > 0 && ok;
-    ok = fprintf(file, "Complete misses: %u\r\n", s.complete_misses) > 0 && ok;
-    ok = fprintf(file, "Total unique health bars: %u\r\n", s.distinct) > 0 && ok;
+    snprintf(lines[0], SUMMARY_LINE_SIZE, "Health bars detected: %u", s.count);
+    snprintf(lines[1], SUMMARY_LINE_SIZE, "Average damage: %u.%u%%", average / 10, average % 10);
+    snprintf(lines[2], SUMMARY_LINE_SIZE, "Most common damage: %u.%u%% (%i occurances)",
+             common / 10, common % 10, static_cast<int>(s.most_common_count));
+    snprintf(lines[3], SUMMARY_LINE_SIZE, "Highest damage: %u.%u%%", highest / 10, highest % 10);
+    snprintf(lines[4], SUMMARY_LINE_SIZE, "Lowest damage: %u.%u%%", lowest / 10, lowest % 10);
+    snprintf(lines[5], SUMMARY_LINE_SIZE, "Complete misses: %u", s.complete_misses);
+    snprintf(lines[6], SUMMARY_LINE_SIZE, "Total unique health bars: %u", s.distinct);
+    return SUMMARY_LINES;
+}
+
+bool write_summary(FILE* file, const ScanSummary& summary) {
+    char lines[SUMMARY_LINES][SUMMARY_LINE_SIZE];
+    int count = summary_lines(summary, lines);
+    bool ok = true;
+    for (int i = 0; i < count; ++i) ok = fprintf(file, "%s\r\n", lines[i]) > 0 && ok;
     return ok;
 }
 

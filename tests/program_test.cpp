@@ -105,6 +105,16 @@ TEST(Options, UsageFitsAnEightyColumnConsole) {
     }
 }
 
+TEST(Options, ReportLikeTheOtherOptions) {
+    for (const char* report : {"-r", "-R", "-report", "-REPORT", "-Report"}) {
+        EXPECT_EQ(mode_of({report}), Mode::report) << report;
+    }
+    EXPECT_EQ(mode_of({"-report", "-s"}), Mode::scan);
+    EXPECT_EQ(mode_of({"-l", "-r"}), Mode::report);
+    EXPECT_EQ(mode_of({"-r", "-x", "report"}), Mode::report);
+    EXPECT_EQ(mode_of({"-rep", "--report", "-reports", "-rr"}), Mode::latest);
+}
+
 TEST(Options, PercentTextHasOneDecimal) {
     char text[PERCENT_TEXT_SIZE];
     const std::pair<uint32_t, const char*> cases[] = {
