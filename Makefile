@@ -4,6 +4,7 @@
 #   make demo     run the tool on the sample screenshots in examples/
 #   make test     build plainly and with sanitizers, run every test
 #   make bench    the fast decode against the whole decode, in figures
+#   make bench-bombs  time and peak memory of a run on each hostile file
 #   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
 #   make examples regenerate the sample screenshots
@@ -11,7 +12,7 @@
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench fuzz windows examples icon clean
+.PHONY: all deps build demo test bench bench-bombs fuzz windows examples icon clean
 
 FUZZ_SECONDS ?= 600
 
@@ -32,6 +33,9 @@ test: deps
 
 bench: deps
 	@scripts/bench
+
+bench-bombs: deps
+	@scripts/bench-bombs
 
 fuzz: deps
 	@scripts/fuzz $(FUZZ_SECONDS)
