@@ -11,8 +11,11 @@
 #include "screenshot.h"
 #include "temp_folder.h"
 
+#include "stb_image_setup.h"
+
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <stb_image_write.h>
 #include <string>
 #include <sys/stat.h>
@@ -143,6 +146,34 @@ TEST(Decode, OnlyPngFilesAreDecoded) {
         EXPECT_EQ(message_for(other), LOAD_ERROR) << other.substr(0, 4);
     }
     EXPECT_EQ(message_for(encode_png(shot)), "");  // the same picture as a PNG reads
+}
+
+TEST(Decode, TheBudgetLeavesRoomForEveryKindOfPng) {
+    // Every PngSuite image the decoder reads without a budget, it reads
+    // within one: all colour types, depths, interlacing and transparency.
+    DIR* dir = opendir(PNGSUITE_DIR);
+    ASSERT_NE(dir, nullptr);
+    int decoded = 0;
+    while (const dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name.size() < 4 || name.substr(name.size() - 4) != ".png") continue;
+        std::string bytes = read_file(std::string(PNGSUITE_DIR) + "/" + name);
+        int width, height, channels;
+        stbi_uc* free_decode = stbi_load_from_memory(reinterpret_cast<const stbi_uc*>(bytes.data()),
+                                                     static_cast<int>(bytes.size()), &width,
+                                                     &height, &channels, 0);
+        DecodeStatus status = decode_bytes(bytes, everything, false);
+        EXPECT_EQ(status == DecodeStatus::decoded, free_decode != nullptr) << name;
+        decoded += free_decode != nullptr;
+        stbi_image_free(free_decode);
+    }
+    closedir(dir);
+    EXPECT_GT(decoded, 40);
+
+    // The costliest kind at a larger size: 16-bit RGBA, interlaced (the
+    // decoder's first guess of the inflated size is short, and it doubles).
+    EXPECT_EQ(decode_bytes(deep_png(1000, 700, true), everything, false), DecodeStatus::decoded);
+    EXPECT_EQ(decode_bytes(deep_png(1000, 700, false), everything, false), DecodeStatus::decoded);
 }
 
 TEST(Decode, DataBeyondTheHeadersClaimFails) {
