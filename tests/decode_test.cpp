@@ -168,7 +168,7 @@ TEST(Decode, TheBudgetLeavesRoomForEveryKindOfPng) {
         stbi_image_free(free_decode);
     }
     closedir(dir);
-    EXPECT_GT(decoded, 40);
+    EXPECT_GT(decoded, 40) << decoded;
 
     // The costliest kind at a larger size: 16-bit RGBA, interlaced (the
     // decoder's first guess of the inflated size is short, and it doubles).

@@ -143,7 +143,7 @@ std::string bmp_header() {
     put_le(bmp, 1, 2);
     put_le(bmp, 32, 2);     // bits a pixel
     put_le(bmp, 0, 4);      // no compression
-    put_le(bmp, 0, 4 * 5);
+    bmp += std::string(20, '\0');  // image size, resolution, colours: none given
     return bmp;  // 54 bytes
 }
 
