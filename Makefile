@@ -7,6 +7,7 @@
 #   make bench-watch  the watch mode's latency and memory, in figures
 #   make bench-windows  the same for healthgauge.exe under Wine, beside Linux
 #   make bench-report  what the report mode costs beyond the scan
+#   make bench-bombs  time and peak memory of a run on each hostile file
 #   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
 #   make install  install the program, its manual page and documents
@@ -19,8 +20,8 @@
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench bench-watch bench-windows bench-report fuzz windows \
-        install package windows-zip examples icon clean
+.PHONY: all deps build demo test bench bench-watch bench-windows bench-report bench-bombs fuzz \
+        windows install package windows-zip examples icon clean
 
 FUZZ_SECONDS ?= 600
 PREFIX ?= /usr/local
@@ -51,6 +52,9 @@ bench-windows: deps
 
 bench-report: deps
 	@scripts/bench-report
+
+bench-bombs: deps
+	@scripts/bench-bombs
 
 fuzz: deps
 	@scripts/fuzz $(FUZZ_SECONDS)

@@ -14,8 +14,11 @@
 //     }
 //
 // It takes only files whose top rows come out byte for byte as the whole
-// decode would give them: 8 bits a channel, RGB without a transparency chunk
-// or RGBA, not interlaced. It also insists that the file is complete (ends
+// decode would give them: RGB without a transparency chunk or RGBA, not
+// interlaced, 8 or 16 bits a channel (of a 16-bit sample the high byte is
+// kept, as the whole decode keeps it), of any size whose needed rows fit in
+// 64 MiB. Its memory, libspng's included, is bounded by the rows it
+// decodes (decode_budget.h). It also insists that the file is complete (ends
 // with an IEND chunk), that every chunk it reads has a correct CRC and that
 // the rows it needs decode without error. Everything else is declined, and
 // the caller decodes the file whole, which then decides. Damage below the

@@ -9,9 +9,12 @@ static GaugeResult read_with(const char* path, GaugeCrop* crop, bool fast) {
     if (!file) return result;
     setvbuf(file, nullptr, _IOFBF, 1 << 16);  // the top rows are a few hundred KiB
     DecodedImage decoded;
-    bool ok = decode_screenshot(file, gauge_bytes_needed, fast, &decoded);
+    DecodeStatus status = decode_screenshot(file, gauge_bytes_needed, fast, &decoded);
     fclose(file);
-    if (!ok) return result;
+    // Too big to decode within its budget, but no layout could have matched
+    // its pixels whatever they are.
+    if (status == DecodeStatus::out_of_budget) result.status = GaugeStatus::no_layout;
+    if (status != DecodeStatus::decoded) return result;
     result = read_gauge_image(decoded.image);
     if (crop && result.status == GaugeStatus::read) crop_gauge(decoded.image, result, crop);
     free_decoded(&decoded);

@@ -4,8 +4,10 @@
 //     if (result.status == GaugeStatus::read) ... result.reading ...
 //
 // The file is opened once (only a regular file is taken, see platform.h),
-// decoded (decode.h: the top rows alone where the build and the file allow
-// it) and read (gauge.h). Nothing is printed: the modes say what a result
+// decoded from that open file (decode.h: the top rows alone where the build
+// and the file allow it, within a memory budget) and read (gauge.h). A file
+// too large to decode within its budget whose size matches no layout gets
+// the no_layout status, as its pixels could not have matched either. Nothing is printed: the modes say what a result
 // means (messages.h). Pass a crop to have the gauge's picture copied out of
 // the pixels as well, for a screenshot that was read.
 #pragma once

@@ -41,13 +41,21 @@ void filter_row(const uint8_t* row, const uint8_t* prior, size_t length, int bpp
 
 std::string encode_png(const Screenshot& shot, const PngOptions& options) {
     static const int COLOUR_TYPE[] = {0, 0, 4, 2, 6};
-    size_t row_bytes = static_cast<size_t>(shot.width) * shot.channels;
+    size_t samples = static_cast<size_t>(shot.width) * shot.channels;
+    int sample_bytes = options.depth == 16 ? 2 : 1;
+    size_t row_bytes = samples * sample_bytes;
+    std::vector<uint8_t> rows(row_bytes * shot.height);
+    for (size_t i = 0; i < samples * shot.height; ++i) {
+        rows[i * sample_bytes] = shot.pixels[i];
+        if (sample_bytes == 2) rows[i * 2 + 1] = static_cast<uint8_t>(~shot.pixels[i] ^ (i % 7));
+    }
     std::string raw;
     raw.reserve((row_bytes + 1) * shot.height);
     for (int y = 0; y < shot.height; ++y) {
-        const uint8_t* row = shot.pixels.data() + y * row_bytes;
+        const uint8_t* row = rows.data() + y * row_bytes;
         int filter = options.filter >= 0 ? options.filter : y % 5;
-        filter_row(row, y > 0 ? row - row_bytes : nullptr, row_bytes, shot.channels, filter, raw);
+        filter_row(row, y > 0 ? row - row_bytes : nullptr, row_bytes, shot.channels * sample_bytes,
+                   filter, raw);
     }
     uLongf packed_size = compressBound(static_cast<uLong>(raw.size()));
     std::string packed(packed_size, '\0');
@@ -59,7 +67,8 @@ std::string encode_png(const Screenshot& shot, const PngOptions& options) {
     std::string header;
     put32(header, static_cast<uint32_t>(shot.width));
     put32(header, static_cast<uint32_t>(shot.height));
-    header += std::string{8, static_cast<char>(COLOUR_TYPE[shot.channels]), 0, 0, 0};
+    header += std::string{static_cast<char>(options.depth == 16 ? 16 : 8),
+                          static_cast<char>(COLOUR_TYPE[shot.channels]), 0, 0, 0};
     put_chunk(png, "IHDR", header);
     size_t step = options.idat_size > 0 ? options.idat_size : 1;
     for (size_t at = 0; at < packed.size(); at += step) put_chunk(png, "IDAT", packed.substr(at, step));

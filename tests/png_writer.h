@@ -11,9 +11,10 @@ struct PngOptions {
     int level = 6;           // zlib level, 0..9
     int filter = -1;         // 0..4 for every row, -1 to cycle through all five
     size_t idat_size = 1 << 16;  // bytes of compressed data per IDAT chunk
+    int depth = 8;           // 8, or 16: each byte becomes a sample's high byte, over another
 };
 
-// The screenshot (8-bit grey, grey+alpha, RGB or RGBA) as PNG file bytes.
+// The screenshot (grey, grey+alpha, RGB or RGBA) as PNG file bytes.
 std::string encode_png(const Screenshot& shot, const PngOptions& options = PngOptions());
 
 // Offsets of the chunks in a PNG file's bytes, in order; each is the offset
