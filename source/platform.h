@@ -7,6 +7,7 @@
 //   platform_win32_dir.cpp        platform_posix_dir.cpp
 //   platform_win32_file.cpp       platform_posix_file.cpp
 //   platform_win32_clipboard.cpp  platform_posix_clipboard.cpp
+//   platform_win32_terminal.cpp   platform_posix_terminal.cpp
 //
 // The build picks one of each pair. The rest of the program only sees the
 // declarations below.
@@ -53,6 +54,11 @@ void dir_search_end(DirSearch* search);
 // refused. Returns nullptr when the file cannot be opened or is not a regular
 // file. The path is in the bytes the directory search gives.
 FILE* open_regular_file(const char* path);
+
+// True when standard error is a terminal (on Windows, a console) that a
+// progress line can be drawn on; false when it goes to a file, a pipe or the
+// null device.
+bool stderr_is_terminal();
 
 // The clipboard, as two plain function pointers so that tests can put a
 // recorder in its place. Both ignore failures and print nothing.
