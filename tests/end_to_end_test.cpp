@@ -655,8 +655,8 @@ TEST_F(EndToEnd, ScanGivesTheSameOutputOnAnyNumberOfThreads) {
     EXPECT_GT(std::count(one.raw.begin(), one.raw.end(), '\n'), 100) << one.raw;
     EXPECT_NE(one.output.find("Health bars detected: "), std::string::npos);
 
-    // 0 and "many" are ignored: the machine's count.
-    for (const char* threads : {"2", "3", "16", "32", "0", "many", static_cast<const char*>(nullptr)}) {
+    // 0 is ignored, as is no setting: the machine's count.
+    for (const char* threads : {"2", "3", "16", "0", static_cast<const char*>(nullptr)}) {
         ScanOutcome other = scan_with_threads(folder, threads);
         std::string label = threads ? threads : "unset";
         EXPECT_EQ(other.console, one.console) << label;
@@ -738,9 +738,9 @@ TEST_F(EndToEnd, ProgressLineOnATerminalLeavesNothingBehind) {
     Screenshot shot = blank_screenshot(1920, 1080, 3);
     paint_gauge(shot, TYPE, 120);
     std::string keyed = keyed_png(shot);
-    for (int i = 0; i < 120; ++i) {
+    for (int i = 0; i < 60; ++i) {
         std::string name = folder / ("shot" + std::to_string(i) + ".png");
-        ASSERT_TRUE(write_file(name, i % 40 == 7 ? "not a picture" : keyed));
+        ASSERT_TRUE(write_file(name, i % 20 == 7 ? "not a picture" : keyed));
     }
     std::string plain = scan_with_threads(folder, "1").console;
     // The banner's two lines, the scan's first and last two, three failures.
@@ -752,7 +752,7 @@ TEST_F(EndToEnd, ProgressLineOnATerminalLeavesNothingBehind) {
     ASSERT_FALSE(received.empty()) << "no pseudo-terminal";
     // Each message on a line of its own, and the progress line gone at the end.
     EXPECT_EQ(screen_of(received), plain);
-    if (seconds > 2 * PROGRESS_DELAY) {
+    if (seconds > 3 * PROGRESS_DELAY) {
         EXPECT_NE(received.find("\rReading screenshots: "), std::string::npos)
             << "no progress line in a scan of " << seconds << " s";
     }
