@@ -3,7 +3,9 @@
 #   make          build build/healthgauge
 #   make demo     run the tool on the sample screenshots in examples/
 #   make test     build plainly and with sanitizers, run every test
-#   make bench    the fast decode against the whole decode, in figures
+#   make tsan     build with ThreadSanitizer, run the unit and end-to-end tests
+#   make bench    the fast decode against the whole decode, one thread against
+#                 all, start-up and a folder of 20,000 screenshots, in figures
 #   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
 #   make examples regenerate the sample screenshots
@@ -11,7 +13,7 @@
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench fuzz windows examples icon clean
+.PHONY: all deps build demo test tsan bench fuzz windows examples icon clean
 
 FUZZ_SECONDS ?= 600
 
@@ -30,8 +32,12 @@ demo: build
 test: deps
 	@scripts/run-tests
 
+tsan: deps
+	@scripts/tsan
+
 bench: deps
 	@scripts/bench
+	@scripts/bench-threads
 
 fuzz: deps
 	@scripts/fuzz $(FUZZ_SECONDS)
@@ -48,4 +54,4 @@ icon: build
 	@build/tests/make_icon source/healthgauge.ico
 
 clean:
-	rm -rf build build-sanitize build-full build-fuzz build-windows
+	rm -rf build build-sanitize build-tsan build-full build-fuzz build-windows
