@@ -6,16 +6,26 @@
 #   make tsan     build with ThreadSanitizer, run the unit and end-to-end tests
 #   make bench    the fast decode against the whole decode, one thread against
 #                 all, start-up and a folder of 20,000 screenshots, in figures
+#   make bench-watch  the watch mode's latency and memory, in figures
+#   make bench-windows  the same for healthgauge.exe under Wine, beside Linux
+#   make bench-report  what the report mode costs beyond the scan
 #   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
+#   make install  install the program, its manual page and documents
+#                 under PREFIX (/usr/local)
+#   make package  the Debian package build-package/healthgauge_1.02-1_amd64.deb
+#   make windows-zip  the zip for Windows players,
+#                 build-windows/healthgauge-1.02-windows-x64.zip
 #   make examples regenerate the sample screenshots
 #   make icon     redraw source/healthgauge.ico, the Windows program's icon
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test tsan bench fuzz windows examples icon clean
+.PHONY: all deps build demo test tsan bench bench-watch bench-windows bench-report fuzz windows \
+        install package windows-zip examples icon clean
 
 FUZZ_SECONDS ?= 600
+PREFIX ?= /usr/local
 
 all: build
 
@@ -39,8 +49,26 @@ bench: deps
 	@scripts/bench
 	@scripts/bench-threads
 
+bench-watch: deps
+	@scripts/bench-watch
+
+bench-windows: deps
+	@scripts/bench-windows
+
+bench-report: deps
+	@scripts/bench-report
+
 fuzz: deps
 	@scripts/fuzz $(FUZZ_SECONDS)
+
+install: build
+	@cmake --install build --prefix "$(PREFIX)"
+
+package: deps
+	@scripts/build-deb
+
+windows-zip: windows
+	@cmake --build build-windows --target windows-zip
 
 examples: build
 	@build/tests/make_examples examples
@@ -54,4 +82,4 @@ icon: build
 	@build/tests/make_icon source/healthgauge.ico
 
 clean:
-	rm -rf build build-sanitize build-tsan build-full build-fuzz build-windows
+	rm -rf build build-sanitize build-tsan build-full build-fuzz build-windows build-windows-full build-package

@@ -7,37 +7,81 @@
 #include <cstdlib>
 #include <cstring>
 
-FileList file_list = {nullptr, {}, 0, false, false, ".", 0};
+FileList file_list = {nullptr, nullptr, 0, 0, 0, false, false, ".", 0};
+
+// Records the table starts with: enough for a small folder, cheap for an
+// empty one. It doubles whenever it is full.
+constexpr int FIRST_CAPACITY = 64;
+
+// Moves the table into one of new_capacity records. Fresh records are zero
+// (clear) and fresh index slots -1; each entry's pointers into its own path
+// and stem copy move with it.
+static bool grow_table(int new_capacity) {
+    FileEntry* entries = static_cast<FileEntry*>(calloc(new_capacity, sizeof(FileEntry)));
+    int32_t* index =
+        static_cast<int32_t*>(realloc(file_list.index, new_capacity * sizeof(int32_t)));
+    if (index) file_list.index = index;
+    if (!entries || !index) {
+        free(entries);
+        return false;
+    }
+    for (int i = file_list.capacity; i < new_capacity; ++i) index[i] = -1;
+    for (int i = 0; i < file_list.entry_count; ++i) {
+        const FileEntry& from = file_list.entries[i];
+        FileEntry& to = entries[i];
+        to = from;
+        if (from.extension) to.extension = to.path + (from.extension - from.path);
+        if (from.name) to.name = to.path + (from.name - from.path);
+        if (from.stem_name) to.stem_name = to.stem_copy + (from.stem_name - from.stem_copy);
+    }
+    free(file_list.entries);
+    file_list.entries = entries;
+    file_list.capacity = new_capacity;
+    return true;
+}
 
 bool file_list_allocate() {
     if (!file_list.entries) {
-        file_list.entries = static_cast<FileEntry*>(calloc(MAX_ENTRIES, sizeof(FileEntry)));
+        file_list.capacity = 0;
+        file_list.entry_count = 0;
+        file_list.file_count = 0;
+        if (!grow_table(FIRST_CAPACITY)) return false;
     }
-    return file_list.entries != nullptr;
+    return true;
 }
 
 void file_list_release() {
     free(file_list.entries);
+    free(file_list.index);
     file_list.entries = nullptr;
+    file_list.index = nullptr;
+    file_list.capacity = 0;
+    file_list.entry_count = 0;
+    file_list.file_count = 0;
 }
 
+// Entries past entry_count and index slots past file_count are clear already
+// (fresh from the allocation or cleared by an earlier reset), so only the
+// ones taken since are cleared.
 void file_list_reset() {
-    for (int i = 0; i < MAX_ENTRIES; ++i) {
-        FileEntry& entry = file_list.entries[i];
-        entry.in_use = false;
-        entry.is_directory = false;
-        entry.pending = false;
-        memset(entry.path, 0, sizeof entry.path);
-        memset(entry.stem_copy, 0, sizeof entry.stem_copy);
-        entry.extension = nullptr;
-        entry.name = nullptr;
-        entry.stem_name = nullptr;
-        entry.size = 0;
-        entry.time = 0;
-        file_list.index[i] = -1;
-    }
+    memset(static_cast<void*>(file_list.entries), 0,
+           static_cast<size_t>(file_list.entry_count) * sizeof(FileEntry));
+    for (int i = 0; i < file_list.file_count; ++i) file_list.index[i] = -1;
+    file_list.entry_count = 0;
     file_list.file_count = 0;
     file_list.first_free = 0;
+}
+
+// The table entry at position i, taken for use: grows the table when i is
+// past its end. Null when memory is short.
+static FileEntry* take_entry(int i) {
+    if (i >= file_list.capacity) {
+        if (file_list.capacity > INT32_MAX / 2 || !grow_table(file_list.capacity * 2)) {
+            return nullptr;
+        }
+    }
+    if (i >= file_list.entry_count) file_list.entry_count = i + 1;
+    return &file_list.entries[i];
 }
 
 static bool is_separator(char c) { return c == '\\' || c == '/'; }
@@ -74,15 +118,16 @@ void file_list_add(const char* pattern, const char* name, bool is_directory, uin
     if (name[0] == '.') return;
 
     int free_entry = file_list.first_free;
-    while (free_entry < MAX_ENTRIES && file_list.entries[free_entry].in_use) ++free_entry;
+    while (free_entry < file_list.entry_count && file_list.entries[free_entry].in_use) ++free_entry;
     file_list.first_free = free_entry;
-    if (free_entry == MAX_ENTRIES) return;
 
     char path[PATH_SIZE];
     int last_separator, last_dot;
     if (!build_path(pattern, name, path, &last_separator, &last_dot)) return;
 
-    FileEntry& entry = file_list.entries[free_entry];
+    FileEntry* taken = take_entry(free_entry);
+    if (!taken) return;
+    FileEntry& entry = *taken;
     entry.time = time;
     entry.size = size;
     entry.is_directory = is_directory;
@@ -106,15 +151,17 @@ void file_list_add(const char* pattern, const char* name, bool is_directory, uin
     if (!is_directory) file_list.index[file_list.file_count++] = free_entry;
 }
 
-// Lists one directory entry of the table (the root when its path is empty).
-// False when the search could not be started.
-static bool list_directory(FileEntry& directory) {
+// Lists the directory at table position `directory` (the root when its path
+// is empty). False when the search could not be started. Adding entries may
+// move the table, so the directory is looked up again by position.
+static bool list_directory(int directory) {
     char pattern[2 * PATH_SIZE + 8];
-    if (directory.path[0] == '\0') {
+    const char* path = file_list.entries[directory].path;
+    if (path[0] == '\0') {
         snprintf(pattern, sizeof pattern, "%s%c*", file_list.root, PATH_SEPARATOR);
     } else {
-        snprintf(pattern, sizeof pattern, "%s%c%s%c*", file_list.root, PATH_SEPARATOR,
-                 directory.path, PATH_SEPARATOR);
+        snprintf(pattern, sizeof pattern, "%s%c%s%c*", file_list.root, PATH_SEPARATOR, path,
+                 PATH_SEPARATOR);
     }
     int error = 0;
     DirSearch* search = dir_search_start(pattern, &error);
@@ -127,13 +174,13 @@ static bool list_directory(FileEntry& directory) {
         file_list_add(pattern, item.name, item.is_directory, item.time,
                       item.is_directory ? 0 : item.size);
     }
-    directory.pending = false;
+    file_list.entries[directory].pending = false;
     dir_search_end(search);
     return true;
 }
 
 static int first_pending() {
-    for (int i = 0; i < MAX_ENTRIES; ++i) {
+    for (int i = 0; i < file_list.entry_count; ++i) {
         if (file_list.entries[i].in_use && file_list.entries[i].pending) return i;
     }
     return -1;
@@ -141,14 +188,15 @@ static int first_pending() {
 
 static void apply_final_filter() {
     file_list.entries[0].in_use = false;
-    for (int i = 0; i < MAX_ENTRIES; ++i) {
+    for (int i = 0; i < file_list.entry_count; ++i) {
         FileEntry& entry = file_list.entries[i];
         if (!entry.in_use) continue;
         entry.in_use = entry.is_directory ? file_list.keep_directories : file_list.keep_files;
     }
 }
 
-void file_list_scan() {
+bool file_list_scan() {
+    if (file_list.entry_count < 1) file_list.entry_count = 1;
     FileEntry& root = file_list.entries[0];
     root.in_use = true;
     root.pending = true;
@@ -162,10 +210,12 @@ void file_list_scan() {
     }
 
     // Added entries are never pending, so this lists the root once.
-    for (int next = first_pending(); next >= 0; next = first_pending()) {
-        if (!list_directory(file_list.entries[next])) break;
+    bool listed = true;
+    for (int next = first_pending(); next >= 0 && listed; next = first_pending()) {
+        listed = list_directory(next);
     }
     apply_final_filter();
+    return listed;
 }
 
 bool file_list_list_files() {
@@ -173,8 +223,7 @@ bool file_list_list_files() {
     file_list.keep_files = true;
     file_list.keep_directories = false;
     file_list_reset();
-    file_list_scan();
-    return true;
+    return file_list_scan();
 }
 
 bool same_text_ignoring_case(const char* a, const char* b) {

@@ -1,7 +1,7 @@
 // file_list.h - the listing of the working directory.
 //
-// A fixed table of MAX_ENTRIES entries and, beside it, the index list of the
-// file entries in the order they were found. A mode uses it like this:
+// A table of entries and, beside it, the index list of the file entries in
+// the order they were found. A mode uses it like this:
 //
 //     file_list_allocate();
 //     file_list.keep_files = true;
@@ -19,12 +19,23 @@
 // Only the working directory itself is read: subdirectories are recorded,
 // then dropped by the final filter, and their contents are never listed.
 // Names that begin with a dot are passed over.
+//
+// The table starts small and grows as entries are added, past MAX_ENTRIES
+// too, so every entry of a folder is listed and memory follows the entries
+// actually present. Entries never move once the listing has ended; while it
+// runs, growing moves them (and their pointers into themselves with them).
+// Reset and listing touch only the entries in use, so an empty folder costs
+// next to nothing.
 #pragma once
 
 #include <cstdint>
 
+// How many entries a folder commonly has at most; the table grows past it.
 constexpr int MAX_ENTRIES = 20000;
-constexpr int PATH_SIZE = 260;  // 259 characters and the terminator
+// A path holds any name the directory search yields (DIR_NAME_SIZE in
+// platform.h: 255 UTF-16 units of a Windows name as UTF-8) and the
+// terminator.
+constexpr int PATH_SIZE = 3 * 255 + 1;
 
 struct FileEntry {
     uint64_t time;             // last-write time, compared for order only
@@ -40,8 +51,10 @@ struct FileEntry {
 };
 
 struct FileList {
-    FileEntry* entries;        // MAX_ENTRIES records; entry 0 is the root
-    int32_t index[MAX_ENTRIES];// table indices of files, -1 for an empty slot
+    FileEntry* entries;        // `capacity` records; entry 0 is the root
+    int32_t* index;            // `capacity` table indices of files, -1 for an empty slot
+    int capacity;              // records the table has room for
+    int entry_count;           // entries taken since the reset; all later ones are clear
     int file_count;
     bool keep_files;
     bool keep_directories;
@@ -52,7 +65,8 @@ struct FileList {
 // The program's one listing.
 extern FileList file_list;
 
-// Allocates the table; false when memory is short.
+// Allocates the table (a small one; it grows while listing); false when
+// memory is short.
 bool file_list_allocate();
 void file_list_release();
 
@@ -60,14 +74,16 @@ void file_list_release();
 void file_list_reset();
 
 // Lists the root directory into the table, then applies the final filter.
-void file_list_scan();
+// False when a directory could not be listed (its message is printed).
+bool file_list_scan();
 
 // What both modes do: allocates the table, keeps files and drops
 // directories, resets and lists the working directory. False when the table
-// cannot be allocated.
+// cannot be allocated or the working directory cannot be listed.
 bool file_list_list_files();
 
-// Records one name found by the search of pattern. Used by file_list_scan.
+// Records one name found by the search of pattern, growing the table when it
+// is full. Used by file_list_scan.
 void file_list_add(const char* pattern, const char* name, bool is_directory, uint64_t time,
                    uint32_t size);
 

@@ -1,12 +1,15 @@
 // platform_posix_dir.cpp - directory search on POSIX systems.
 //
 // Yields what the listing needs of each entry: its name (bytes, unchanged),
-// whether it is a directory, its last-write time in nanoseconds and the low
-// 32 bits of its size. Symbolic links are followed. Anything that is neither a
-// regular file nor a directory (named pipe, socket, device) is passed over, so
-// nothing later tries to open it; so is an entry that vanishes or cannot be
-// examined between being listed and being looked at.
+// whether it is a directory, its last-write time in nanoseconds since 1601
+// (the year Windows counts file times from, so a time before 1970 still sorts
+// in its place) and the low 32 bits of its size. Symbolic links are followed.
+// Anything that is neither a regular file nor a directory (named pipe,
+// socket, device) is passed over, so nothing later tries to open it; so is an
+// entry that vanishes or cannot be examined between being listed and being
+// looked at.
 #include "platform.h"
+#include "platform_posix_time.h"
 
 #include <cerrno>
 #include <cstring>
@@ -49,10 +52,6 @@ DirSearch* dir_search_start(const char* pattern, int* error) {
     return search;
 }
 
-static uint64_t nanoseconds_of(const struct timespec& t) {
-    return static_cast<uint64_t>(t.tv_sec) * 1000000000u + static_cast<uint64_t>(t.tv_nsec);
-}
-
 bool dir_search_next(DirSearch* search, DirItem* item) {
     for (;;) {
         errno = 0;
@@ -69,9 +68,9 @@ bool dir_search_next(DirSearch* search, DirItem* item) {
         memcpy(item->name, entry->d_name, length + 1);
         item->is_directory = is_directory;
 #ifdef __APPLE__
-        item->time = nanoseconds_of(info.st_mtimespec);
+        item->time = file_time_of(info.st_mtimespec);
 #else
-        item->time = nanoseconds_of(info.st_mtim);
+        item->time = file_time_of(info.st_mtim);
 #endif
         item->size = is_directory ? 0 : static_cast<uint32_t>(info.st_size);
         return true;

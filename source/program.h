@@ -3,23 +3,40 @@
 //     healthgauge            read the newest PNG, print and copy its health
 //     healthgauge -last|-l   the same
 //     healthgauge -scan|-s   read every PNG, write raw.txt and output.txt
+//     healthgauge --help     the banner and the usage text, nothing else
+//     healthgauge --version  the banner alone
+//     healthgauge -watch|-w  read every new PNG as soon as it is written (watch.h)
+//     healthgauge -report|-r the scan, and report.html to look at (report.h)
 //
-// Options are compared without regard to case; the last one wins; any other
-// argument is ignored. The exit status is 1 on every path.
+// Options are compared without regard to case; the last mode option wins; any
+// other argument is ignored. A help argument (-help, --help, -h, -? or /?)
+// anywhere wins over everything, then a version argument (-version or
+// --version). The exit status is 1 on every path.
 #pragma once
 
 #include "messages.h"
 
 #include <cstdint>
 
-enum class Mode { latest, scan };
+enum class Mode { latest, scan, watch, report };
+
+// What the run does: a mode, or only the help or version text.
+enum class Request { mode, help, version };
 
 // The mode the arguments ask for (argv[0] is the program's name).
 Mode choose_mode(int argc, const char* const argv[]);
+
+// The request of the arguments: help when any argument asks for it, else
+// version when any asks for that, else mode.
+Request choose_request(int argc, const char* const argv[]);
+
+// The text that help prints after the banner.
+extern const char USAGE[];
 
 // Reads the newest PNG of the working directory, prints the remaining health
 // and puts it on the clipboard; empties the clipboard when the reading fails.
 void run_latest();
 
-// Prints the banner, runs the chosen mode, returns the exit status.
+// Prints the banner, then the usage text, nothing more or the chosen mode as
+// the request says; returns the exit status.
 int run_program(int argc, const char* const argv[]);

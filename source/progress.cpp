@@ -59,13 +59,14 @@ void progress_update(Progress* progress, int done, double now) {
     progress->done = done;
     if (!progress->stream) return;
     if (now - progress->started < PROGRESS_DELAY) return;
-    if (progress->width > 0 && now - progress->drawn < PROGRESS_INTERVAL) return;
+    if (now - progress->drawn < PROGRESS_INTERVAL) return;
     draw(progress, now);
 }
 
-void progress_hide(Progress* progress) {
+void progress_hide(Progress* progress, double now) {
     if (!progress->stream || progress->width == 0) return;
     fprintf(progress->stream, "\r%*s\r", progress->width, "");
     fflush(progress->stream);
     progress->width = 0;
+    progress->drawn = now;
 }

@@ -48,25 +48,34 @@ ScanSummary summarise_readings(const uint32_t* readings, uint32_t count) {
     return summary;
 }
 
-bool write_summary(FILE* file, const ScanSummary& summary) {
+int summary_lines(const ScanSummary& summary, char lines[SUMMARY_LINES][SUMMARY_LINE_SIZE]) {
     const ScanSummary& s = summary;
     if (s.count == 1) {
         uint32_t d = FULL - s.lowest;
-        return fprintf(file, "Health bar: %u.%u%%\r\n", d / 10, d % 10) > 0;
+        snprintf(lines[0], SUMMARY_LINE_SIZE, "Health bar: %u.%u%%", d / 10, d % 10);
+        return 1;
     }
     uint32_t average = FULL - s.sum / s.count;
     uint32_t common = FULL - s.most_common;
     uint32_t highest = FULL - s.lowest;
     // With no reading below 1000 there is no damage to show: 0.0%.
     uint32_t lowest = s.has_highest_below_full ? FULL - s.highest_below_full : 0;
-    bool ok = fprintf(file, "Health bars detected: %u\r\n", s.count) > 0;
-    ok = fprintf(file, "Average damage: %u.%u%%\r\n", average / 10, average % 10) > 0 && ok;
-    ok = fprintf(file, "Most common damage: %u.%u%% (%i occurances)\r\n", common / 10,
-                 common % 10, static_cast<int>(s.most_common_count)) > 0 && ok;
-    ok = fprintf(file, "Highest damage: %u.%u%%\r\n", highest / 10, highest % 10) > 0 && ok;
-    ok = fprintf(file, "Lowest damage: %u.%u%%\r\n", lowest / 10, lowest % 10) > 0 && ok;
-    ok = fprintf(file, "Complete misses: %u\r\n", s.complete_misses) > 0 && ok;
-    ok = fprintf(file, "Total unique health bars: %u\r\n", s.distinct) > 0 && ok;
+    snprintf(lines[0], SUMMARY_LINE_SIZE, "Health bars detected: %u", s.count);
+    snprintf(lines[1], SUMMARY_LINE_SIZE, "Average damage: %u.%u%%", average / 10, average % 10);
+    snprintf(lines[2], SUMMARY_LINE_SIZE, "Most common damage: %u.%u%% (%i occurances)",
+             common / 10, common % 10, static_cast<int>(s.most_common_count));
+    snprintf(lines[3], SUMMARY_LINE_SIZE, "Highest damage: %u.%u%%", highest / 10, highest % 10);
+    snprintf(lines[4], SUMMARY_LINE_SIZE, "Lowest damage: %u.%u%%", lowest / 10, lowest % 10);
+    snprintf(lines[5], SUMMARY_LINE_SIZE, "Complete misses: %u", s.complete_misses);
+    snprintf(lines[6], SUMMARY_LINE_SIZE, "Total unique health bars: %u", s.distinct);
+    return SUMMARY_LINES;
+}
+
+bool write_summary(FILE* file, const ScanSummary& summary) {
+    char lines[SUMMARY_LINES][SUMMARY_LINE_SIZE];
+    int count = summary_lines(summary, lines);
+    bool ok = true;
+    for (int i = 0; i < count; ++i) ok = fprintf(file, "%s\r\n", lines[i]) > 0 && ok;
     return ok;
 }
 
@@ -90,7 +99,7 @@ static void take_result(void* context, int item, const GaugeResult& result, cons
     ScanReading* scan = static_cast<ScanReading*>(context);
     const FileEntry& entry = *scan->pngs[item];
     if (result.status != GaugeStatus::read) {
-        progress_hide(&scan->progress);
+        progress_hide(&scan->progress, progress_clock());
         print_read_failure(result, entry.path);
         if (scan->progress.stream) fflush(stdout);
     }
@@ -135,7 +144,7 @@ static uint32_t read_all(uint32_t* readings, FILE* raw, const ScanHooks* hooks) 
     job.on_result = take_result;
     job.context = &scan;
     read_in_parallel(job);
-    progress_hide(&scan.progress);
+    progress_hide(&scan.progress, progress_clock());
     free(scan.pngs);
     return scan.n;
 }
@@ -144,6 +153,7 @@ void run_scan_with(const ScanHooks* hooks) {
     printf("Processing screenshots...\n");
     uint32_t* readings = nullptr;
     uint32_t n = 0;
+    // A folder that cannot be listed leaves raw.txt alone, as output.txt.
     if (file_list_list_files()) {
         size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
         readings = static_cast<uint32_t*>(calloc(slots, sizeof(uint32_t)));
@@ -151,6 +161,7 @@ void run_scan_with(const ScanHooks* hooks) {
     if (readings) {
         OutputFile raw;
         bool raw_open = output_file_open(&raw, "raw.txt");
+        if (!raw_open) printf("Error: Failed to open raw.txt for writing.\n");
         n = read_all(readings, raw_open ? raw.file : nullptr, hooks);
         if (raw_open) {
             if (output_file_commit(&raw)) {

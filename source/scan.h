@@ -29,6 +29,12 @@ struct ScanSummary {
 // Summarises readings[0..count-1] (each 0..1000).
 ScanSummary summarise_readings(const uint32_t* readings, uint32_t count);
 
+// The lines of output.txt without their line ends: one for a single reading,
+// else seven. Returns how many. summary.count is at least 1.
+constexpr int SUMMARY_LINES = 7;
+constexpr int SUMMARY_LINE_SIZE = 64;
+int summary_lines(const ScanSummary& summary, char lines[SUMMARY_LINES][SUMMARY_LINE_SIZE]);
+
 // Writes the summary lines of output.txt; false when a write failed.
 bool write_summary(FILE* file, const ScanSummary& summary);
 

@@ -20,8 +20,13 @@
 #include <dirent.h>
 #include <functional>
 #include <map>
+#include <csignal>
+#include <linux/capability.h>
+#include <set>
 #include <sstream>
 #include <string>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <vector>
 #include <zlib.h>
@@ -46,21 +51,56 @@ bool is_wine_run() { return !environment("HEALTHGAUGE_RUNNER").empty(); }
 
 std::string windows_tool() { return environment("HEALTHGAUGE_WINDOWS_TOOL"); }
 
-// Environment variables set for one run, NAME and value.
-typedef std::vector<std::pair<std::string, std::string>> Settings;
+// What the child sets up for the program before it starts.
+struct ChildSetup {
+    // No file may grow past 0 bytes (RLIMIT_FSIZE), and SIGXFSZ is ignored:
+    // every write to a regular file fails.
+    bool no_file_growth = false;
+    // Even the superuser obeys file permissions: the capabilities that
+    // override them are dropped from the bounding set, so they are gone after
+    // exec. The child exits with SETUP_FAILED when that is not possible.
+    bool obey_permissions = false;
+    // More environment variables, NAME and value.
+    std::vector<std::pair<std::string, std::string>> settings;
+    // Standard error goes here instead of the test's, when not -1.
+    int error_fd = -1;
+};
 
-// Runs a command in folder, through HEALTHGAUGE_RUNNER when that is set, and
-// collects its standard output. Without a display (the default) it leaves the
-// desktop's clipboard alone. settings are added to its environment; with
-// error_fd its standard error goes there instead of the test's.
-ProgramRun run_in_folder(const std::string& folder, std::vector<std::string> arguments,
-                         const std::string& display = "", const Settings& settings = {},
-                         int error_fd = -1) {
+constexpr int SETUP_FAILED = 125;
+
+void set_up_child(const ChildSetup& setup) {
+    for (const auto& setting : setup.settings) setenv(setting.first.c_str(), setting.second.c_str(), 1);
+    if (setup.error_fd >= 0) dup2(setup.error_fd, STDERR_FILENO);
+    if (setup.no_file_growth) {
+        struct rlimit limit;
+        if (getrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(SETUP_FAILED);
+        limit.rlim_cur = 0;
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(SETUP_FAILED);
+        signal(SIGXFSZ, SIG_IGN);
+    }
+    if (setup.obey_permissions && geteuid() == 0) {
+        if (prctl(PR_CAPBSET_DROP, CAP_DAC_OVERRIDE, 0, 0, 0) != 0 ||
+            prctl(PR_CAPBSET_DROP, CAP_DAC_READ_SEARCH, 0, 0, 0) != 0) {
+            _exit(SETUP_FAILED);
+        }
+    }
+}
+
+// A program started with its standard output on a pipe.
+struct StartedProgram {
+    pid_t pid;
+    int output;
+};
+
+// Starts a command in folder, through HEALTHGAUGE_RUNNER when that is set.
+// Without a display (the default) it leaves the desktop's clipboard alone.
+StartedProgram start_in_folder(const std::string& folder, std::vector<std::string> arguments,
+                               const std::string& display, const ChildSetup& setup) {
     std::string runner = environment("HEALTHGAUGE_RUNNER");
     if (!runner.empty()) arguments.insert(arguments.begin(), runner);
 
     int fds[2];
-    if (pipe(fds) != 0) return {"<pipe failed>", -1};
+    if (pipe(fds) != 0) return {-1, -1};
     pid_t pid = fork();
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
@@ -73,8 +113,7 @@ ProgramRun run_in_folder(const std::string& folder, std::vector<std::string> arg
         } else {
             setenv("DISPLAY", display.c_str(), 1);
         }
-        for (const auto& setting : settings) setenv(setting.first.c_str(), setting.second.c_str(), 1);
-        if (error_fd >= 0) dup2(error_fd, STDERR_FILENO);
+        set_up_child(setup);
         std::vector<char*> argv;
         for (std::string& argument : arguments) argv.push_back(&argument[0]);
         argv.push_back(nullptr);
@@ -82,23 +121,39 @@ ProgramRun run_in_folder(const std::string& folder, std::vector<std::string> arg
         _exit(127);
     }
     close(fds[1]);
+    return {pid, fds[0]};
+}
+
+// Collects the started program's standard output until it ends. The status
+// is its exit status, or 128 plus the signal that ended it.
+ProgramRun finish(StartedProgram started) {
+    if (started.pid < 0) return {"<pipe failed>", -1};
     ProgramRun run = {"", -1};
     char buffer[4096];
     ssize_t got;
-    while ((got = read(fds[0], buffer, sizeof buffer)) > 0) run.console.append(buffer, got);
-    close(fds[0]);
+    while ((got = read(started.output, buffer, sizeof buffer)) > 0) run.console.append(buffer, got);
+    close(started.output);
     int status = 0;
-    waitpid(pid, &status, 0);
+    waitpid(started.pid, &status, 0);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return run;
 }
 
+// Runs a command in folder and collects its standard output.
+ProgramRun run_in_folder(const std::string& folder, std::vector<std::string> arguments,
+                         const std::string& display = "", const ChildSetup& setup = {}) {
+    return finish(start_in_folder(folder, std::move(arguments), display, setup));
+}
+
+std::string program_path() {
+    return environment("HEALTHGAUGE_PROGRAM", HEALTHGAUGE_DEFAULT_PROGRAM);
+}
+
 // Runs the program in folder with the given arguments.
 ProgramRun run_program(const std::string& folder, std::vector<std::string> arguments,
-                       const std::string& display = "", const Settings& settings = {},
-                       int error_fd = -1) {
-    arguments.insert(arguments.begin(), environment("HEALTHGAUGE_PROGRAM", HEALTHGAUGE_DEFAULT_PROGRAM));
-    ProgramRun run = run_in_folder(folder, std::move(arguments), display, settings, error_fd);
+                       const std::string& display = "", const ChildSetup& setup = {}) {
+    arguments.insert(arguments.begin(), program_path());
+    ProgramRun run = run_in_folder(folder, std::move(arguments), display, setup);
     if (!environment("HEALTHGAUGE_CONSOLE_CRLF").empty()) {
         std::string::size_type at;
         while ((at = run.console.find("\r\n")) != std::string::npos) run.console.erase(at, 1);
@@ -195,8 +250,8 @@ std::string damage_lines(const std::vector<int>& readings) {
 
 class EndToEnd : public testing::Test {
   protected:
-    ProgramRun run(std::vector<std::string> arguments = {}) {
-        ProgramRun result = run_program(folder.path, std::move(arguments));
+    ProgramRun run(std::vector<std::string> arguments = {}, const ChildSetup& setup = {}) {
+        ProgramRun result = run_program(folder.path, std::move(arguments), "", setup);
         EXPECT_EQ(result.status, 1);
         EXPECT_EQ(result.console.compare(0, sizeof BANNER - 1, BANNER), 0) << result.console;
         if (result.console.size() >= sizeof BANNER - 1) result.console.erase(0, sizeof BANNER - 1);
@@ -265,6 +320,33 @@ TEST_F(EndToEnd, LatestOfEqualTimesIsTheFirstListed) {
     // A tenth of a microsecond later is newer (the finest step on Windows).
     ASSERT_TRUE(set_time(folder / names[2], 3000, 100));
     EXPECT_EQ(run().console, "50.0% from " + names[2] + "\n");
+}
+
+// ---- help and version --------------------------------------------------------
+
+TEST_F(EndToEnd, HelpPrintsTheUsageAndReadsNothing) {
+    make_screenshots(folder, {500, 600});
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{"--help"}, {"-scan", "-H"}, {"/?", "-s"}, {"-x", "-?"},
+          {"-version", "-Help"}}) {
+        std::string console = run(arguments).console;
+        EXPECT_EQ(console.compare(0, 19, "Usage: healthgauge "), 0) << console;
+        EXPECT_NE(console.find("-scan"), std::string::npos);
+        EXPECT_NE(console.find("Exit status"), std::string::npos);
+    }
+    EXPECT_EQ(file("raw.txt"), "<missing>");
+    EXPECT_EQ(file("output.txt"), "<missing>");
+}
+
+TEST_F(EndToEnd, VersionPrintsExactlyTheBanner) {
+    make_screenshots(folder, {500});
+    for (std::vector<std::string> arguments :
+         {std::vector<std::string>{"--version"}, {"-scan", "-VERSION"}, {"-version", "-l"}}) {
+        ProgramRun result = run_program(folder.path, arguments);
+        EXPECT_EQ(result.console, BANNER);
+        EXPECT_EQ(result.status, 1);
+    }
+    EXPECT_EQ(file("raw.txt"), "<missing>");
 }
 
 // ---- the scan mode ---------------------------------------------------------
@@ -349,8 +431,9 @@ TEST_F(EndToEnd, ScanWithFilesThatCannotBeOpened) {
     make_screenshots(folder, {500, 600});
     ASSERT_EQ(mkdir((folder / "output.txt").c_str(), 0755), 0);
     ASSERT_EQ(mkdir((folder / "raw.txt").c_str(), 0755), 0);
-    EXPECT_EQ(run({"-scan"}).console,
-              std::string(PROCESSING) + "Error: Failed to open output.txt for writing.\n");
+    EXPECT_EQ(run({"-scan"}).console, std::string(PROCESSING) +
+                                          "Error: Failed to open raw.txt for writing.\n"
+                                          "Error: Failed to open output.txt for writing.\n");
 }
 
 TEST_F(EndToEnd, ScanReportsWritesThatFail) {
@@ -361,6 +444,247 @@ TEST_F(EndToEnd, ScanReportsWritesThatFail) {
     EXPECT_EQ(run({"-scan"}).console, std::string(PROCESSING) +
                                           "Error: Failed to write raw.txt.\n"
                                           "Error: Failed to write output.txt.\n");
+}
+
+// ---- how raw.txt and output.txt are replaced --------------------------------
+
+namespace {
+
+// True when a child can be set up so (the superuser giving up its override
+// of permissions needs CAP_SETPCAP).
+bool child_setup_works(const ChildSetup& setup) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        set_up_child(setup);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// The names in a folder, dot names included ("." and ".." left out).
+std::set<std::string> folder_names(const std::string& folder) {
+    std::set<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") names.insert(name);
+    }
+    closedir(dir);
+    return names;
+}
+
+bool is_link(const std::string& path) {
+    struct stat info;
+    return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+std::string link_text(const std::string& path) {
+    char text[4096];
+    ssize_t length = readlink(path.c_str(), text, sizeof text - 1);
+    return length < 0 ? "<not a link>" : std::string(text, static_cast<size_t>(length));
+}
+
+const char OLD_RAW[] = "12.3%\r\n45.6%\r\n";
+const char OLD_OUTPUT[] = "Health bars detected: 2\r\nearlier summary\r\n";
+
+}  // namespace
+
+TEST_F(EndToEnd, ScanReplacesTheOldFilesWithNewOnes) {
+    make_screenshots(folder, {500, 600});
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
+    ASSERT_EQ(chmod((folder / "raw.txt").c_str(), 0640), 0);
+    // A second name for the old raw.txt: a file rewritten in place would
+    // change under it too; a replaced one leaves it the old content.
+    ASSERT_EQ(link((folder / "raw.txt").c_str(), (folder / "old-raw.txt").c_str()), 0);
+    std::set<std::string> names = folder_names(folder.path);
+
+    run({"-scan"});
+    EXPECT_EQ(file("raw.txt"), damage_lines({500, 600}));
+    EXPECT_EQ(file("old-raw.txt"), OLD_RAW);
+    EXPECT_EQ(file("output.txt").compare(0, 24, "Health bars detected: 2\r"), 0);
+    EXPECT_EQ(folder_names(folder.path), names);  // no temporary file left
+    if (!is_wine_run()) {
+        struct stat info;
+        ASSERT_EQ(stat((folder / "raw.txt").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, 0640u) << "the permissions stay";
+    }
+}
+
+TEST_F(EndToEnd, ScanWhereEveryWriteFailsKeepsTheOldFiles) {
+    if (is_wine_run()) GTEST_SKIP() << "a file-size limit for the Windows program";
+    make_screenshots(folder, {500, 600});
+    std::set<std::string> names = folder_names(folder.path);
+    const std::string failed = std::string(PROCESSING) +
+                               "Error: Failed to write raw.txt.\n"
+                               "Error: Failed to write output.txt.\n";
+    ChildSetup no_growth;
+    no_growth.no_file_growth = true;
+
+    // Without old files, none appear.
+    EXPECT_EQ(run({"-scan"}, no_growth).console, failed);
+    EXPECT_EQ(folder_names(folder.path), names);
+
+    // Old files stay exactly as they were.
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
+    names = folder_names(folder.path);
+    EXPECT_EQ(run({"-scan"}, no_growth).console, failed);
+    EXPECT_EQ(file("raw.txt"), OLD_RAW);
+    EXPECT_EQ(file("output.txt"), OLD_OUTPUT);
+    EXPECT_EQ(folder_names(folder.path), names);
+}
+
+TEST_F(EndToEnd, ScanInterruptedLeavesNoTemporaryFile) {
+    if (is_wine_run()) GTEST_SKIP() << "POSIX signals";
+    // Unreadable screenshots with long names: their messages fill the pipe
+    // to the program, which this test reads only after the signal, so the
+    // scan is always still running, raw.txt's temporary file open.
+    for (int i = 0; i < 600; ++i) {
+        ASSERT_TRUE(write_file(folder / (std::string(200, 'x') + std::to_string(i) + ".png"), "?"));
+    }
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
+    const std::set<std::string> names = folder_names(folder.path);
+
+    for (int signal_number : {SIGINT, SIGTERM}) {
+        StartedProgram started =
+            start_in_folder(folder.path, {program_path(), "-scan"}, "", ChildSetup());
+        ASSERT_GT(started.pid, 0);
+        bool temporary_seen = false;
+        for (int wait = 0; wait < 2000 && !temporary_seen; ++wait) {
+            for (const std::string& name : folder_names(folder.path)) {
+                if (name.compare(0, 9, ".raw.txt.") == 0) temporary_seen = true;
+            }
+            if (!temporary_seen) usleep(5000);
+        }
+        EXPECT_TRUE(temporary_seen) << "raw.txt is written through a temporary file";
+        kill(started.pid, signal_number);
+        ProgramRun result = finish(started);
+        EXPECT_EQ(result.status, 128 + signal_number) << "ends by the signal";
+        EXPECT_EQ(folder_names(folder.path), names) << signal_number;
+        EXPECT_EQ(file("raw.txt"), OLD_RAW);
+        EXPECT_EQ(file("output.txt"), OLD_OUTPUT);
+    }
+}
+
+TEST_F(EndToEnd, ScanFollowsLinkedOutputFiles) {
+    if (is_wine_run()) GTEST_SKIP() << "POSIX symbolic links";
+    make_screenshots(folder, {537});
+    ASSERT_EQ(mkdir((folder / "keep").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(folder / "keep/summary.txt", OLD_OUTPUT));
+    ASSERT_EQ(link((folder / "keep/summary.txt").c_str(), (folder / "keep/old.txt").c_str()), 0);
+    ASSERT_EQ(symlink("keep/summary.txt", (folder / "output.txt").c_str()), 0);
+    ASSERT_EQ(symlink("raw-target.txt", (folder / "raw.txt").c_str()), 0);  // nothing there yet
+
+    EXPECT_EQ(run({"-scan"}).console,
+              std::string(PROCESSING) + "Saved raw.txt with 1 percentages\n" + SAVED_OUTPUT);
+    EXPECT_TRUE(is_link(folder / "output.txt"));
+    EXPECT_EQ(link_text(folder / "output.txt"), "keep/summary.txt");
+    EXPECT_EQ(file("keep/summary.txt"), "Health bar: 46.3%\r\n");
+    EXPECT_EQ(file("keep/old.txt"), OLD_OUTPUT) << "replaced in its folder, not rewritten";
+    EXPECT_EQ(folder_names(folder / "keep"), (std::set<std::string>{"old.txt", "summary.txt"}));
+    EXPECT_EQ(link_text(folder / "raw.txt"), "raw-target.txt");
+    EXPECT_EQ(file("raw-target.txt"), "46.3%\r\n");
+
+    // A device behind the link is written directly and stays a device.
+    ASSERT_EQ(unlink((folder / "raw.txt").c_str()), 0);
+    ASSERT_EQ(symlink("/dev/null", (folder / "raw.txt").c_str()), 0);
+    std::set<std::string> names = folder_names(folder.path);
+    EXPECT_EQ(run({"-scan"}).console,
+              std::string(PROCESSING) + "Saved raw.txt with 1 percentages\n" + SAVED_OUTPUT);
+    struct stat info;
+    ASSERT_EQ(stat("/dev/null", &info), 0);
+    EXPECT_TRUE(S_ISCHR(info.st_mode));
+    EXPECT_EQ(link_text(folder / "raw.txt"), "/dev/null");
+    EXPECT_EQ(folder_names(folder.path), names);
+}
+
+TEST_F(EndToEnd, ScanLeavesAReadOnlyRawTxtAlone) {
+    make_screenshots(folder, {500, 600});
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_EQ(chmod((folder / "raw.txt").c_str(), 0444), 0);
+    EXPECT_EQ(run({"-scan"}).console, std::string(PROCESSING) +
+                                          "Error: Failed to open raw.txt for writing.\n" +
+                                          SAVED_OUTPUT);
+    EXPECT_EQ(file("raw.txt"), OLD_RAW);
+    EXPECT_EQ(file("output.txt").compare(0, 24, "Health bars detected: 2\r"), 0);
+}
+
+TEST_F(EndToEnd, ScanInAReadOnlyFolderTouchesNeitherFile) {
+    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
+    ChildSetup obey;
+    obey.obey_permissions = true;
+    if (!child_setup_works(obey)) GTEST_SKIP() << "cannot give up the superuser's override";
+    make_screenshots(folder, {500, 600});
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
+    std::set<std::string> names = folder_names(folder.path);
+    ASSERT_EQ(chmod(folder.path.c_str(), 0555), 0);
+    ProgramRun result = run({"-scan"}, obey);
+    ASSERT_EQ(chmod(folder.path.c_str(), 0755), 0);
+    EXPECT_EQ(result.console, std::string(PROCESSING) +
+                                  "Error: Failed to open raw.txt for writing.\n"
+                                  "Error: Failed to open output.txt for writing.\n");
+    EXPECT_EQ(file("raw.txt"), OLD_RAW);
+    EXPECT_EQ(file("output.txt"), OLD_OUTPUT);
+    EXPECT_EQ(folder_names(folder.path), names);
+}
+
+TEST_F(EndToEnd, ScanOfAFolderThatCannotBeListedTouchesNeitherFile) {
+    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
+    ChildSetup obey;
+    obey.obey_permissions = true;
+    if (!child_setup_works(obey)) GTEST_SKIP() << "cannot give up the superuser's override";
+    make_screenshots(folder, {500});
+    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
+    ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
+    std::set<std::string> names = folder_names(folder.path);
+    ASSERT_EQ(chmod(folder.path.c_str(), 0333), 0);  // files can be made, not listed
+    ProgramRun result = run({"-scan"}, obey);
+    ASSERT_EQ(chmod(folder.path.c_str(), 0755), 0);
+    EXPECT_EQ(result.console, std::string(PROCESSING) +
+                                  "FindFirstFile failed (13)\n"  // EACCES
+                                  "Error: Didn't find any health bar gauges.\n");
+    EXPECT_EQ(file("raw.txt"), OLD_RAW);
+    EXPECT_EQ(file("output.txt"), OLD_OUTPUT);
+    EXPECT_EQ(folder_names(folder.path), names);
+}
+
+// ---- big folders and old file times ------------------------------------------
+
+TEST_F(EndToEnd, LatestFindsTheNewestInAFolderOf25000Entries) {
+    for (int i = 0; i < 25000; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "s%05d.%s", i, i % 5 == 0 ? "png" : "txt");
+        int fd = open((folder / name).c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0) << name;
+        close(fd);
+    }
+    // The last PNG the platform lists is the newest; one listed early is the
+    // next newest. Every other one is empty and older.
+    std::vector<std::string> pngs;
+    for (const std::string& name : listing_order(folder.path)) {
+        if (name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0) pngs.push_back(name);
+    }
+    ASSERT_EQ(pngs.size(), 5000u);
+    ASSERT_TRUE(write_png(screenshot_with_reading(500), folder / pngs[10]));
+    ASSERT_TRUE(set_time(folder / pngs[10], 4000000000L));
+    ASSERT_TRUE(write_png(screenshot_with_reading(825), folder / pngs.back()));
+    ASSERT_TRUE(set_time(folder / pngs.back(), 4000000100L));
+    EXPECT_EQ(run().console, "82.5% from " + pngs.back() + "\n");
+}
+
+TEST_F(EndToEnd, LatestPlacesAFileFrom1969BeforeToday) {
+    ASSERT_TRUE(write_png(screenshot_with_reading(300), folder / "ancient.png"));
+    ASSERT_TRUE(set_time(folder / "ancient.png", -86400 * 100));
+    ASSERT_TRUE(write_png(screenshot_with_reading(700), folder / "today.png"));
+    EXPECT_EQ(run().console, "70.0% from today.png\n");
+    ASSERT_TRUE(set_time(folder / "today.png", -86400 * 200));  // even older
+    EXPECT_EQ(run().console, "30.0% from ancient.png\n");
 }
 
 TEST_F(EndToEnd, ScanOfManyScreenshotsAgreesWithReadingEachAlone) {
@@ -379,6 +703,207 @@ TEST_F(EndToEnd, ScanOfManyScreenshotsAgreesWithReadingEachAlone) {
                                "% from " + names[i] + "\n";
         EXPECT_EQ(run().console, expected);
     }
+}
+
+// ---- names in any script -----------------------------------------------------
+//
+// Screenshots named in Japanese, Swedish, with an emoji, and with the longest
+// names the file system takes (in Japanese, and in ASCII, which under Wine
+// makes a path longer than MAX_PATH). Under Wine the test prefix has the ANSI
+// code page 1252, which holds none of the Japanese characters.
+
+namespace {
+
+// The longest name of ASCII letters, or of "ス" (3 bytes in UTF-8), with the
+// extension .png, that the file system of folder takes: NAME_MAX bytes
+// (255 on Linux; Windows would take 255 characters, but files under Wine
+// live on the Linux file system).
+std::string longest_name(const std::string& folder, const std::string& unit) {
+    long limit = pathconf(folder.c_str(), _PC_NAME_MAX);
+    if (limit <= 0 || limit > 4096) limit = 255;
+    std::string name;
+    while (name.size() + unit.size() + 4 <= static_cast<size_t>(limit)) name += unit;
+    return name + ".png";
+}
+
+class NamesInAnyScript : public EndToEnd {
+  protected:
+    void SetUp() override {
+        names = {"\xe3\x82\xb9\xe3\x82\xaf\xe3\x82\xb7\xe3\x83\xa7.png",  // スクショ.png
+                 "sk\xc3\xa4rmbild.png",                                   // skärmbild.png
+                 "boss \xf0\x9f\x90\x89 fight.png",                         // a dragon
+                 longest_name(folder.path, "\xe3\x82\xb9"),                  // スススス...png
+                 longest_name(folder.path, "a")};
+        readings = {516, 250, 516, 0, 1000};
+        for (size_t i = 0; i < names.size(); ++i) {
+            ASSERT_TRUE(write_png(screenshot_with_reading(static_cast<uint32_t>(readings[i])),
+                                  folder / names[i]))
+                << names[i];
+            ASSERT_TRUE(set_time(folder / names[i], 1000 + static_cast<long>(i)));
+        }
+        ASSERT_EQ(names[3].size(), size_t(253));  // 83 characters and .png
+    }
+    // The reading of each name, in the order the platform lists them.
+    std::vector<int> readings_in_listing_order() {
+        std::vector<int> ordered;
+        for (const std::string& name : listing_order(folder.path)) {
+            auto at = std::find(names.begin(), names.end(), name);
+            if (at != names.end()) ordered.push_back(readings[static_cast<size_t>(at - names.begin())]);
+        }
+        return ordered;
+    }
+    std::vector<std::string> names;
+    std::vector<int> readings;
+};
+
+std::string percent(int value) {
+    return std::to_string(value / 10) + "." + std::to_string(value % 10) + "%";
+}
+
+}  // namespace
+
+TEST_F(NamesInAnyScript, ScanReadsEveryScreenshot) {
+    std::vector<int> ordered = readings_in_listing_order();
+    ASSERT_EQ(ordered.size(), names.size()) << "the listing lost a name";
+    EXPECT_EQ(run({"-scan"}).console, std::string(PROCESSING) +
+                                          "Saved raw.txt with 5 percentages\n" + SAVED_OUTPUT);
+    EXPECT_EQ(file("raw.txt"), damage_lines(ordered));
+    EXPECT_EQ(file("output.txt"), "Health bars detected: 5\r\n"
+                                  "Average damage: 54.4%\r\n"
+                                  "Most common damage: 48.4% (2 occurances)\r\n"
+                                  "Highest damage: 100.0%\r\n"
+                                  "Lowest damage: 48.4%\r\n"
+                                  "Complete misses: 1\r\n"
+                                  "Total unique health bars: 4\r\n");
+}
+
+TEST_F(NamesInAnyScript, LatestReadsTheNewestAndPrintsItsNameAsUtf8) {
+    // Each name in turn becomes the newest; the line names it in UTF-8 bytes.
+    for (size_t i = 0; i < names.size(); ++i) {
+        ASSERT_TRUE(set_time(folder / names[i], 2000 + static_cast<long>(i)));
+        EXPECT_EQ(run().console, percent(readings[i]) + " from " + names[i] + "\n") << i;
+        EXPECT_EQ(run({"-l"}).console, percent(readings[i]) + " from " + names[i] + "\n") << i;
+    }
+    // An older file with a plain name does not win over them.
+    ASSERT_TRUE(write_png(screenshot_with_reading(500), folder / "shot0001.png"));
+    ASSERT_TRUE(set_time(folder / "shot0001.png", 1500));
+    EXPECT_EQ(run().console, percent(readings.back()) + " from " + names.back() + "\n");
+}
+
+TEST_F(NamesInAnyScript, NameThatIsNotAPictureIsNamedInTheError) {
+    ASSERT_TRUE(write_file(folder / names[0], "not a picture"));
+    ASSERT_TRUE(set_time(folder / names[0], 3000));
+    EXPECT_EQ(run().console, "Error: Failed to load " + names[0] + "\n");
+}
+
+namespace {
+
+// What a terminal shows of text written to it: movements of the cursor to the
+// right become spaces, other control sequences and carriage returns go.
+std::string as_shown(const std::string& terminal) {
+    std::string shown;
+    for (size_t i = 0; i < terminal.size(); ++i) {
+        if (terminal[i] == '\r') continue;
+        if (terminal[i] != '\x1b') {
+            shown += terminal[i];
+            continue;
+        }
+        if (i + 1 < terminal.size() && terminal[i + 1] == '[') {
+            size_t end = i + 2;
+            while (end < terminal.size() && !isalpha(static_cast<unsigned char>(terminal[end]))) ++end;
+            if (end < terminal.size() && terminal[end] == 'C') {
+                int count = atoi(terminal.substr(i + 2, end - i - 2).c_str());
+                shown.append(static_cast<size_t>(count > 0 ? count : 1), ' ');
+            }
+            i = end;
+        } else {
+            ++i;  // a two-character sequence
+        }
+    }
+    return shown;
+}
+
+}  // namespace
+
+// Under Wine, in a terminal (script(1) gives the program a pseudo-terminal),
+// the program's standard output is a console window, which Wine draws on the
+// terminal in UTF-8. The console must show the names as they are, not the
+// program's UTF-8 bytes read in the console's code page.
+TEST_F(NamesInAnyScript, ConsoleWindowShowsTheNames) {
+    if (windows_tool().empty()) GTEST_SKIP() << "a console window is Windows' (run under Wine)";
+    std::string command = "cd '" + folder.path + "' && LC_ALL=C.UTF-8 timeout 60 script -qec \"" +
+                          environment("HEALTHGAUGE_RUNNER") + " '" +
+                          environment("HEALTHGAUGE_PROGRAM") + "'\" /dev/null </dev/null";
+    for (size_t i : {size_t(0), size_t(1)}) {
+        ASSERT_TRUE(set_time(folder / names[i], 5000 + static_cast<long>(i)));
+        FILE* terminal = popen(command.c_str(), "r");
+        ASSERT_NE(terminal, nullptr);
+        std::string output;
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, terminal)) > 0) output.append(buffer, got);
+        pclose(terminal);
+        std::string line = percent(readings[i]) + " from " + names[i] + "\n";
+        EXPECT_NE(as_shown(output).find(line), std::string::npos) << as_shown(output);
+    }
+}
+
+// ---- the report mode ---------------------------------------------------------
+
+TEST_F(EndToEnd, ReportDoesWhatTheScanDoesAndWritesThePage) {
+    std::vector<std::string> names = make_screenshots(folder, {1000, -1, 1000, 900});
+    ProgramRun scan = run({"-scan"});
+    std::string raw = file("raw.txt"), output = file("output.txt");
+    ASSERT_EQ(remove((folder / "raw.txt").c_str()), 0);
+    ASSERT_EQ(remove((folder / "output.txt").c_str()), 0);
+
+    EXPECT_EQ(run({"-report"}).console, scan.console + "Saved report.html\n");
+    EXPECT_EQ(file("raw.txt"), raw);
+    EXPECT_EQ(file("output.txt"), output);
+    std::string page = file("report.html");
+    EXPECT_EQ(page.compare(0, 15, "<!DOCTYPE html>"), 0);
+    size_t at = 0;
+    for (const std::string& name : names) {  // every file has its row, in listing order
+        at = page.find("<td class=\"name\">" + name + "</td>", at);
+        EXPECT_NE(at, std::string::npos) << name;
+    }
+    EXPECT_NE(page.find("<tr><td>Health bars detected:</td><td>3</td></tr>"), std::string::npos);
+
+    // -r is the same, and the page is replaced.
+    ASSERT_TRUE(write_file(folder / "report.html", "old"));
+    EXPECT_EQ(run({"-x", "-R"}).console, scan.console + "Saved report.html\n");
+    EXPECT_EQ(file("report.html"), page);
+}
+
+TEST_F(EndToEnd, ReportOfAScanThatReadsNothing) {
+    std::vector<std::string> names = make_screenshots(folder, {-1, -1});
+    ASSERT_TRUE(write_file(folder / "output.txt", "earlier summary\r\n"));
+    EXPECT_EQ(run({"-report"}).console,
+              std::string(PROCESSING) + "Error: Failed to load " + names[0] +
+                  "\nError: Failed to load " + names[1] +
+                  "\nSaved raw.txt with 0 percentages\n"
+                  "Error: Didn't find any health bar gauges.\n"
+                  "Saved report.html\n");
+    EXPECT_EQ(file("output.txt"), "earlier summary\r\n");
+    std::string page = file("report.html");
+    EXPECT_NE(page.find("Error: Didn't find any health bar gauges."), std::string::npos);
+    for (const std::string& name : names) {
+        EXPECT_NE(page.find("<td class=\"name\">" + name +
+                            "</td><td class=\"time\">"),
+                  std::string::npos);
+    }
+    EXPECT_EQ(page.find("<svg"), std::string::npos);
+}
+
+TEST_F(EndToEnd, ReportThatCannotBeWritten) {
+    make_screenshots(folder, {500, 600});
+    ProgramRun scan = run({"-scan"});
+    ASSERT_EQ(mkdir((folder / "report.html").c_str(), 0755), 0);
+    ASSERT_EQ(remove((folder / "raw.txt").c_str()), 0);
+    ASSERT_EQ(remove((folder / "output.txt").c_str()), 0);
+    EXPECT_EQ(run({"-r"}).console, scan.console + "Error: Failed to write report.html.\n");
+    EXPECT_EQ(file("raw.txt"), "50.0%\r\n40.0%\r\n");
+    EXPECT_EQ(file("output.txt").compare(0, 24, "Health bars detected: 2\r"), 0);
 }
 
 // ---- the clipboard, on a real X server or under Wine ------------------------
@@ -444,8 +969,8 @@ class Clipboard : public EndToEnd {
             run_windows_tool(folder.path, {"put-text", content});
         }
     }
-    std::string run_with_display() {
-        ProgramRun result = run_program(folder.path, {}, display);
+    std::string run_with_display(std::vector<std::string> arguments = {}) {
+        ProgramRun result = run_program(folder.path, std::move(arguments), display);
         EXPECT_EQ(result.status, 1);
         return result.console;
     }
@@ -469,6 +994,17 @@ TEST_F(Clipboard, IsEmptiedWhenTheReadingFails) {
 TEST_F(Clipboard, IsLeftAloneWithoutAnyPng) {
     ASSERT_TRUE(write_file(folder / "notes.txt", "x"));
     run_with_display();
+    EXPECT_EQ(settled_text("sentinel"), "sentinel");
+}
+
+TEST_F(Clipboard, IsLeftAloneByHelp) {
+    ASSERT_TRUE(write_png(screenshot_with_reading(537), folder / "shot.png"));
+    std::string console = run_with_display({"--help"});
+    EXPECT_EQ(console.compare(0, sizeof BANNER - 1, BANNER), 0) << console;
+    EXPECT_NE(console.find("Usage: healthgauge "), std::string::npos) << console;
+    EXPECT_EQ(console.find("53.7%"), std::string::npos) << console;
+    // A helper started by mistake could take the selection a moment later.
+    usleep(300000);
     EXPECT_EQ(settled_text("sentinel"), "sentinel");
 }
 
@@ -634,9 +1170,10 @@ ScanOutcome scan_with_threads(const TempFolder& folder, const char* threads) {
     std::string error_path = errors / "stderr";
     int error_fd = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     EXPECT_GE(error_fd, 0);
-    Settings settings;
-    if (threads) settings.emplace_back("HEALTHGAUGE_THREADS", threads);
-    ProgramRun run = run_program(folder.path, {"-scan"}, "", settings, error_fd);
+    ChildSetup setup;
+    if (threads) setup.settings.emplace_back("HEALTHGAUGE_THREADS", threads);
+    setup.error_fd = error_fd;
+    ProgramRun run = run_program(folder.path, {"-scan"}, "", setup);
     close(error_fd);
     EXPECT_EQ(run.status, 1);
     return {run.console, read_file(folder / "raw.txt"), read_file(folder / "output.txt"),
@@ -677,7 +1214,7 @@ std::string run_on_terminal(const std::string& folder, const char* threads) {
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return "";
     int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
     if (terminal < 0) return "";
-    std::string program = environment("HEALTHGAUGE_PROGRAM", HEALTHGAUGE_DEFAULT_PROGRAM);
+    std::string program = program_path();
     pid_t pid = fork();
     if (pid == 0) {
         dup2(terminal, STDOUT_FILENO);

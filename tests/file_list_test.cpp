@@ -1,19 +1,23 @@
 // The listing: which entries of a real folder reach the index list, and how
 // paths, extensions and names are cut.
 #include "file_list.h"
+#include "platform.h"
 #include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace {
 
 struct Listing {
     std::map<std::string, const FileEntry*> files;  // by path
     std::string output;
+    bool listed;  // what file_list_scan said
 };
 
 Listing list_folder(const std::string& folder) {
@@ -23,8 +27,8 @@ Listing list_folder(const std::string& folder) {
     file_list.keep_directories = false;
     file_list_reset();
     testing::internal::CaptureStdout();
-    file_list_scan();
     Listing listing;
+    listing.listed = file_list_scan();
     listing.output = testing::internal::GetCapturedStdout();
     for (int slot = 0; slot < file_list.file_count; ++slot) {
         const FileEntry& entry = file_list.entries[file_list.index[slot]];
@@ -56,6 +60,7 @@ TEST_F(FileListTest, KeepsTheFolderOwnFilesOnly) {
 
     Listing listing = list_folder(folder.path);
     EXPECT_EQ(listing.output, "");
+    EXPECT_TRUE(listing.listed);
     std::map<std::string, bool> expected = {{"shot.PNG", true}, {"notes.txt", false},
                                             {"archive.tar.gz", false}, {"README", false},
                                             {"png", true}, {"link.png", true}};
@@ -65,7 +70,8 @@ TEST_F(FileListTest, KeepsTheFolderOwnFilesOnly) {
         EXPECT_EQ(entry_is_png(*listing.files[path]), is_png) << path;
     }
     // No entry of the table, in use or not, is the subdirectory's content.
-    for (int i = 0; i < MAX_ENTRIES; ++i) {
+    ASSERT_LE(file_list.entry_count, file_list.capacity);
+    for (int i = 0; i < file_list.capacity; ++i) {
         EXPECT_EQ(std::string(file_list.entries[i].path).find("inside"), std::string::npos);
         if (file_list.entries[i].in_use) {
             EXPECT_FALSE(file_list.entries[i].is_directory);
@@ -85,7 +91,8 @@ TEST_F(FileListTest, CutsExtensionNameAndStem) {
     EXPECT_STREQ(shot.name, "shot.png");
     EXPECT_STREQ(shot.stem_name, "shot");
     EXPECT_EQ(shot.size, 5u);
-    EXPECT_EQ(shot.time, 1700000000u * 1000000000ull + 5);
+    // Nanoseconds since 1601, as Windows counts from 1601.
+    EXPECT_EQ(shot.time, (11644473600ull + 1700000000u) * 1000000000ull + 5);
 
     const FileEntry& archive = *listing.files.at("archive.tar.gz");
     EXPECT_STREQ(archive.extension, "gz");
@@ -101,6 +108,7 @@ TEST_F(FileListTest, FolderThatCannotBeListedReportsTheSystemError) {
     Listing listing = list_folder(folder.path);
     snprintf(file_list.root, sizeof file_list.root, ".");
     EXPECT_EQ(listing.output, "FindFirstFile failed (2)\n");  // ENOENT
+    EXPECT_FALSE(listing.listed);
     EXPECT_TRUE(listing.files.empty());
     EXPECT_FALSE(file_list.entries[0].in_use);
 }
@@ -130,7 +138,33 @@ TEST_F(FileListTest, NamesThatDoNotFitAreSkipped) {
     EXPECT_STREQ(file_list.entries[file_list.index[1]].path, "after.png");
 }
 
-TEST_F(FileListTest, FullTableIgnoresFurtherNames) {
+// Every name the directory search can yield fits a path: 255 UTF-16 units of
+// a Windows name, as UTF-8.
+static_assert(PATH_SIZE >= DIR_NAME_SIZE, "a path holds every name the search yields");
+
+TEST_F(FileListTest, LongestNamesInUtf8AreKeptWhole) {
+    ASSERT_TRUE(file_list_allocate());
+    file_list.keep_files = true;
+    file_list_reset();
+    file_list.entries[0].in_use = true;
+    file_list.first_free = 1;
+    std::string stem;
+    for (int i = 0; i < 251; ++i) stem += "\xe3\x82\xb9";  // ス, 3 bytes in UTF-8
+    std::string longest = stem + "\xe3\x82\xb9\xe3\x82\xb9\xe3\x82\xb9\xe3\x82\xb9";  // 255 of them
+    file_list_add("./*", (stem + ".png").c_str(), false, 1, 1);  // 255 characters with .png
+    file_list_add("./*", longest.c_str(), false, 2, 1);           // 765 bytes, no extension
+    ASSERT_EQ(file_list.file_count, 2);
+    const FileEntry& first = file_list.entries[file_list.index[0]];
+    EXPECT_EQ(std::string(first.path), stem + ".png");
+    EXPECT_STREQ(first.extension, "png");
+    EXPECT_EQ(std::string(first.stem_name), stem);
+    EXPECT_TRUE(entry_is_png(first));
+    const FileEntry& second = file_list.entries[file_list.index[1]];
+    EXPECT_EQ(std::string(second.path), longest);
+    EXPECT_EQ(second.extension, second.path);
+}
+
+TEST_F(FileListTest, TableGrowsPastMaxEntriesKeepingEveryName) {
     ASSERT_TRUE(file_list_allocate());
     file_list.keep_files = true;
     file_list_reset();
@@ -141,9 +175,93 @@ TEST_F(FileListTest, FullTableIgnoresFurtherNames) {
         snprintf(name, sizeof name, "shot%05d.png", i);
         file_list_add("./*", name, i % 2 == 1, static_cast<uint64_t>(i), 1);
     }
-    // 19999 entries besides the root; the odd ones are directories.
-    EXPECT_EQ(file_list.file_count, (MAX_ENTRIES - 1 + 1) / 2);
-    EXPECT_STREQ(file_list.entries[MAX_ENTRIES - 1].path, "shot19998.png");
-    EXPECT_STREQ(file_list.entries[file_list.index[file_list.file_count - 1]].path,
-                 "shot19998.png");
+    // Every name has its entry, in order; the odd ones are directories.
+    ASSERT_EQ(file_list.entry_count, MAX_ENTRIES + 6);
+    ASSERT_EQ(file_list.file_count, (MAX_ENTRIES + 5 + 1) / 2);
+    for (int slot = 0; slot < file_list.file_count; ++slot) {
+        const FileEntry& entry = file_list.entries[file_list.index[slot]];
+        snprintf(name, sizeof name, "shot%05d.png", 2 * slot);
+        ASSERT_EQ(file_list.index[slot], 2 * slot + 1);
+        ASSERT_STREQ(entry.path, name);
+        // The pointers into the entry moved with it as the table grew.
+        ASSERT_EQ(entry.extension, entry.path + 10);
+        ASSERT_EQ(entry.name, entry.path);
+        ASSERT_EQ(entry.stem_name, entry.stem_copy);
+        ASSERT_STREQ(entry.stem_name, std::string(name, 9).c_str());
+        ASSERT_EQ(entry.time, static_cast<uint64_t>(2 * slot));
+    }
+    EXPECT_EQ(file_list.index[file_list.file_count], -1);
+
+    // A reset clears what the big listing left: a small one starts afresh.
+    file_list_reset();
+    file_list.entries[0].in_use = true;
+    file_list.first_free = 1;
+    file_list_add("./*", "only.png", false, 7, 1);
+    EXPECT_EQ(file_list.file_count, 1);
+    EXPECT_EQ(file_list.entry_count, 2);
+    EXPECT_EQ(file_list.index[1], -1);
+    for (int i = 2; i < file_list.capacity; i += 997) {
+        EXPECT_FALSE(file_list.entries[i].in_use) << i;
+        EXPECT_EQ(file_list.entries[i].path[0], '\0') << i;
+    }
+}
+
+TEST_F(FileListTest, FolderOfAHundredThousandFilesIsListedWhole) {
+    constexpr int COUNT = 100000;
+    for (int i = 0; i < COUNT; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "f%06d%s", i, i % 1000 == 0 ? ".png" : ".txt");
+        int fd = open((folder / name).c_str(), O_CREAT | O_WRONLY, 0644);
+        ASSERT_GE(fd, 0) << name;
+        close(fd);
+    }
+    // The order readdir gives, which the listing keeps.
+    std::vector<std::string> order;
+    DIR* dir = opendir(folder.path.c_str());
+    ASSERT_NE(dir, nullptr);
+    while (const dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.') order.push_back(entry->d_name);
+    }
+    closedir(dir);
+    ASSERT_EQ(order.size(), size_t(COUNT));
+
+    Listing listing = list_folder(folder.path);
+    EXPECT_EQ(listing.output, "");
+    ASSERT_EQ(file_list.file_count, COUNT);
+    int pngs = 0;
+    for (int slot = 0; slot < COUNT; ++slot) {
+        const FileEntry& entry = file_list.entries[file_list.index[slot]];
+        ASSERT_EQ(order[slot], entry.path) << slot;
+        if (entry_is_png(entry)) ++pngs;
+    }
+    EXPECT_EQ(pngs, COUNT / 1000);
+}
+
+TEST_F(FileListTest, EmptyFolderUsesASmallTable) {
+    Listing listing = list_folder(folder.path);
+    EXPECT_TRUE(listing.files.empty());
+    EXPECT_EQ(file_list.entry_count, 1);  // the root only
+    EXPECT_LT(file_list.capacity, MAX_ENTRIES / 100);
+}
+
+TEST_F(FileListTest, TimesBefore1970SortBeforeLaterOnes) {
+    const std::pair<const char*, long> files[] = {
+        {"1969.png", -86400},
+        {"1970.png", 0},
+        {"2023.png", 1700000000},
+        {"1901.png", -2147483648L}};
+    for (const auto& [name, seconds] : files) {
+        ASSERT_TRUE(write_file(folder / name, "x"));
+        ASSERT_TRUE(set_time(folder / name, seconds));
+    }
+    Listing listing = list_folder(folder.path);
+    ASSERT_EQ(listing.files.size(), 4u);
+    uint64_t t1901 = listing.files.at("1901.png")->time;
+    uint64_t t1969 = listing.files.at("1969.png")->time;
+    uint64_t t1970 = listing.files.at("1970.png")->time;
+    uint64_t t2023 = listing.files.at("2023.png")->time;
+    EXPECT_LT(t1901, t1969);
+    EXPECT_LT(t1969, t1970);
+    EXPECT_LT(t1970, t2023);
+    EXPECT_EQ(t1970 - t1969, 86400ull * 1000000000ull);
 }

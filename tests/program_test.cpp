@@ -18,6 +18,11 @@ Mode mode_of(std::vector<const char*> arguments) {
     return choose_mode(static_cast<int>(arguments.size()), arguments.data());
 }
 
+Request request_of(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "healthgauge");
+    return choose_request(static_cast<int>(arguments.size()), arguments.data());
+}
+
 // What the latest mode did to the clipboard.
 std::vector<std::string> clipboard_calls;
 void record_put(const char* text) { clipboard_calls.push_back(std::string("put ") + text); }
@@ -32,6 +37,14 @@ class LatestMode : public testing::Test {
     void TearDown() override {
         clipboard = SYSTEM_CLIPBOARD;
         file_list_release();
+    }
+    // The whole program with these arguments: its console output.
+    std::string run_program_here(std::vector<const char*> arguments) {
+        arguments.insert(arguments.begin(), "healthgauge");
+        InsideFolder inside(folder.path);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(run_program(static_cast<int>(arguments.size()), arguments.data()), 1);
+        return testing::internal::GetCapturedStdout();
     }
     std::string run_here() {
         InsideFolder inside(folder.path);
@@ -59,6 +72,47 @@ TEST(Options, LastOptionWinsAndOthersAreIgnored) {
     EXPECT_EQ(mode_of({"scan"}), Mode::latest);
     EXPECT_EQ(mode_of({"-x", "-sc", "--scan", "-scans", ""}), Mode::latest);
     EXPECT_EQ(mode_of({"-s", "-x", "last"}), Mode::scan);
+}
+
+TEST(Options, HelpAnywhereWinsThenVersion) {
+    EXPECT_EQ(request_of({}), Request::mode);
+    for (const char* help : {"-help", "--help", "-h", "-?", "/?", "-HELP", "--Help", "-H"}) {
+        EXPECT_EQ(request_of({help}), Request::help) << help;
+    }
+    EXPECT_EQ(request_of({"-scan", "x", "-?"}), Request::help);
+    EXPECT_EQ(request_of({"--version", "-h", "-s"}), Request::help);
+    EXPECT_EQ(request_of({"-h", "-version"}), Request::help);
+    for (const char* version : {"-version", "--version", "-VERSION", "--Version"}) {
+        EXPECT_EQ(request_of({"-s", version, "-l"}), Request::version) << version;
+    }
+    // Near misses are unknown arguments like any other: ignored.
+    for (const char* other : {"help", "?", "/h", "/help", "-hel", "--h", "-helps", "-/?", "/??",
+                              "-v", "--v", "version", "/version", "-versions", ""}) {
+        EXPECT_EQ(request_of({other}), Request::mode) << other;
+    }
+    // Mode options keep their own rule whatever else is given.
+    EXPECT_EQ(mode_of({"-h", "-scan", "--version"}), Mode::scan);
+}
+
+TEST(Options, UsageFitsAnEightyColumnConsole) {
+    std::string usage = USAGE;
+    ASSERT_FALSE(usage.empty());
+    EXPECT_EQ(usage.back(), '\n');
+    std::string::size_type start = 0, end;
+    while ((end = usage.find('\n', start)) != std::string::npos) {
+        EXPECT_LT(end - start, 80u) << usage.substr(start, end - start);
+        start = end + 1;
+    }
+}
+
+TEST(Options, ReportLikeTheOtherOptions) {
+    for (const char* report : {"-r", "-R", "-report", "-REPORT", "-Report"}) {
+        EXPECT_EQ(mode_of({report}), Mode::report) << report;
+    }
+    EXPECT_EQ(mode_of({"-report", "-s"}), Mode::scan);
+    EXPECT_EQ(mode_of({"-l", "-r"}), Mode::report);
+    EXPECT_EQ(mode_of({"-r", "-x", "report"}), Mode::report);
+    EXPECT_EQ(mode_of({"-rep", "--report", "-reports", "-rr"}), Mode::latest);
 }
 
 TEST(Options, PercentTextHasOneDecimal) {
@@ -118,4 +172,20 @@ TEST_F(LatestMode, EqualTimesGoToTheFileListedFirst) {
         {"a.png", "100.0%"}, {"b.png", "0.0%"}, {"c.png", "50.6%"}};
     EXPECT_EQ(run_here(), text.at(first) + " from " + first + "\n");
     EXPECT_EQ(clipboard_calls, std::vector<std::string>{"put " + text.at(first)});
+}
+
+TEST_F(LatestMode, HelpAndVersionReadNothingAndLeaveTheClipboardAlone) {
+    write_screenshot("shot.png", 120, 2000);
+    const std::string banner = "Varnholt screenshot health gauge tool v1.02 (by Tamsel)\n\n";
+    EXPECT_EQ(run_program_here({"-scan", "--HELP"}), banner + USAGE);
+    EXPECT_EQ(run_program_here({"/?", "-last"}), banner + USAGE);
+    EXPECT_EQ(run_program_here({"-s", "-Version"}), banner);
+    EXPECT_EQ(run_program_here({"--version"}), banner);
+    EXPECT_TRUE(clipboard_calls.empty());
+    EXPECT_EQ(read_file(folder / "raw.txt"), "<missing>");
+    EXPECT_EQ(read_file(folder / "output.txt"), "<missing>");
+
+    // Without them the same folder is read: the cases above had a choice.
+    EXPECT_EQ(run_program_here({"-x"}), banner + "50.6% from shot.png\n");
+    EXPECT_EQ(clipboard_calls, std::vector<std::string>{"put 50.6%"});
 }

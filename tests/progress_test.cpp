@@ -66,7 +66,7 @@ TEST(Progress, DrawnAfterTheDelayAtMostEveryIntervalAndHiddenWithoutATrace) {
     Progress progress;
     progress_start(&progress, 100, file, 10.0);
     progress_update(&progress, 1, 10.2);
-    progress_hide(&progress);
+    progress_hide(&progress, 10.2);
     EXPECT_EQ(written(file), "") << "a short scan shows nothing";
 
     progress_update(&progress, 9, 10.0 + PROGRESS_DELAY + 0.05);
@@ -80,16 +80,18 @@ TEST(Progress, DrawnAfterTheDelayAtMostEveryIntervalAndHiddenWithoutATrace) {
     // A shorter line covers the longer one; hiding blanks it all.
     progress_update(&progress, 100, 1000.0);
     EXPECT_EQ(screen_line(written(file)), "Reading screenshots: 100 of 100, 0/s, 0:00 left ");
-    progress_hide(&progress);
+    progress_hide(&progress, 1000.0);
     std::string all = written(file);
     EXPECT_TRUE(blank(screen_line(all))) << '"' << screen_line(all) << '"';
     EXPECT_EQ(all.back(), '\r') << "the cursor is back at the line's start";
     EXPECT_EQ(all.find('\n'), std::string::npos);
-    progress_hide(&progress);
+    progress_hide(&progress, 1000.0);
     EXPECT_EQ(written(file), all) << "hiding twice writes nothing more";
 
-    // After hiding (to print a message), the next update draws again.
-    progress_update(&progress, 100, 1000.01);
+    // After hiding (to print a message) the line stays away for the interval.
+    progress_update(&progress, 100, 1000.0 + PROGRESS_INTERVAL / 2);
+    EXPECT_EQ(written(file), all);
+    progress_update(&progress, 100, 1000.0 + PROGRESS_INTERVAL * 1.5);
     EXPECT_NE(written(file), all);
     fclose(file);
 }
@@ -98,7 +100,7 @@ TEST(Progress, WithoutATerminalNothingIsDone) {
     Progress progress;
     progress_start(&progress, 10, nullptr, 0.0);
     progress_update(&progress, 5, 100.0);
-    progress_hide(&progress);
+    progress_hide(&progress, 100.0);
     EXPECT_EQ(progress.done, 5);
     EXPECT_EQ(progress.width, 0);
 }

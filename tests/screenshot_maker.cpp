@@ -1,7 +1,7 @@
 // screenshot_maker.cpp - builds screenshots with a gauge in them.
 #include "screenshot_maker.h"
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
+// The PNG writer's code is the program's own copy (stb_image_write_unit.cpp).
 #include <stb_image_write.h>
 
 Screenshot blank_screenshot(int width, int height, int channels, uint8_t grey) {

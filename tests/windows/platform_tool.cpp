@@ -6,7 +6,11 @@
 //   platform_tool put-text TEXT    puts TEXT on the clipboard
 //   platform_tool list PATTERN     lists a directory search, one entry a line:
 //                                  NAME <tab> d|f <tab> TIME <tab> SIZE, or
-//                                  "error N" when the search cannot start
+//                                  "error N" when the search cannot start;
+//                                  names in UTF-8, as the program has them
+//   platform_tool code-page        prints the system's ANSI code page, which
+//                                  programs without a code page of their own
+//                                  in their manifest use (this tool has none)
 //
 // put-text and list go through the program's own platform unit; clipboard
 // reads with its own calls, so that what the program left is seen as any
@@ -61,6 +65,10 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (argc == 3 && strcmp(argv[1], "list") == 0) return list(argv[2]);
-    fprintf(stderr, "usage: platform_tool clipboard | put-text TEXT | list PATTERN\n");
+    if (argc == 2 && strcmp(argv[1], "code-page") == 0) {
+        printf("%u\n", GetACP());
+        return 0;
+    }
+    fprintf(stderr, "usage: platform_tool clipboard | put-text TEXT | list PATTERN | code-page\n");
     return 2;
 }

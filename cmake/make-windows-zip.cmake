@@ -1,0 +1,42 @@
+# make-windows-zip.cmake - packs the Windows program and its texts into a zip
+# (run by the windows-zip target of windows-zip.cmake):
+#
+#   cmake -DPROGRAM=healthgauge.exe -DSOURCE=<source folder> -DZIP=<out.zip>
+#         -P make-windows-zip.cmake
+#
+# The texts get CR LF line ends, as Windows' own editors expect; the zip is
+# written by CMake itself, so no zip tool is needed.
+foreach(variable PROGRAM SOURCE ZIP)
+  if(NOT DEFINED ${variable})
+    message(FATAL_ERROR "make-windows-zip: ${variable} is not set")
+  endif()
+endforeach()
+
+set(stage ${ZIP}.files)
+file(REMOVE_RECURSE ${stage})
+file(REMOVE ${ZIP})
+file(MAKE_DIRECTORY ${stage})
+
+# Copies a text file with every line ending in CR LF.
+function(copy_with_crlf from to)
+  file(READ ${from} text)
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" "\r\n" text "${text}")
+  file(WRITE ${to} "${text}")
+endfunction()
+
+file(COPY_FILE ${PROGRAM} ${stage}/healthgauge.exe)
+copy_with_crlf(${SOURCE}/packaging/windows/README.txt ${stage}/README.txt)
+copy_with_crlf(${SOURCE}/LICENSE ${stage}/LICENSE.txt)
+copy_with_crlf(${SOURCE}/THIRD-PARTY-NOTICES ${stage}/THIRD-PARTY-NOTICES.txt)
+
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E tar cf ${ZIP} --format=zip
+          healthgauge.exe README.txt LICENSE.txt THIRD-PARTY-NOTICES.txt
+  WORKING_DIRECTORY ${stage}
+  RESULT_VARIABLE status)
+file(REMOVE_RECURSE ${stage})
+if(NOT status EQUAL 0)
+  file(REMOVE ${ZIP})
+  message(FATAL_ERROR "make-windows-zip: could not write ${ZIP}")
+endif()

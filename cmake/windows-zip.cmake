@@ -1,0 +1,19 @@
+# windows-zip.cmake - the zip of the Windows program for players, a target of
+# the Windows build:
+#
+#   cmake --build build-windows --target windows-zip
+#     -> build-windows/healthgauge-1.02-windows-x64.zip
+#
+# It holds healthgauge.exe, README.txt (packaging/windows/README.txt),
+# LICENSE.txt and THIRD-PARTY-NOTICES.txt, the texts with Windows' CR LF line
+# ends. make-windows-zip.cmake puts it together with CMake alone.
+set(WINDOWS_ZIP ${CMAKE_BINARY_DIR}/healthgauge-${PROJECT_VERSION}-windows-x64.zip)
+add_custom_command(OUTPUT ${WINDOWS_ZIP}
+  COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:healthgauge> -DSOURCE=${PROJECT_SOURCE_DIR}
+          -DZIP=${WINDOWS_ZIP} -P ${PROJECT_SOURCE_DIR}/cmake/make-windows-zip.cmake
+  DEPENDS healthgauge ${PROJECT_SOURCE_DIR}/cmake/make-windows-zip.cmake
+          ${PROJECT_SOURCE_DIR}/packaging/windows/README.txt
+          ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES
+  COMMENT "Packing ${WINDOWS_ZIP}"
+  VERBATIM)
+add_custom_target(windows-zip DEPENDS ${WINDOWS_ZIP})

@@ -1,0 +1,54 @@
+// report_charts.h - the pictures of the report page, as inline SVG and HTML.
+//
+//     uint32_t counts[HISTOGRAM_BINS] = {};
+//     ++counts[histogram_bin(damage)];                 // for every reading
+//     write_histogram_svg(file, counts);
+//     write_timeline_svg(file, points, point_count);   // damage by file time
+//     write_crop_figure(file, figure);                 // one gauge crop, marked
+//
+// Damage is in tenths of a percent (0..1000). The histogram has a bar of its
+// own for complete misses (0.0%) and then one per five points: 0.1-5.0%,
+// 5.1-10.0%, ..., 95.1-100.0%. Every bar is an SVG rect of class "bar" with
+// data-bin and data-count; its height is the count on the drawn scale.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+constexpr int HISTOGRAM_BINS = 21;
+constexpr int BIN_LABEL_SIZE = 32;
+
+// The bin of a damage 0..1000 (greater values go to the last bin).
+int histogram_bin(uint32_t damage);
+
+// The bin's damage range as text: "0.0", "0.1–5.0", ..., "95.1–100.0".
+void histogram_bin_label(int bin, char text[BIN_LABEL_SIZE]);
+
+// The histogram as an <svg> with labelled axes.
+void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]);
+
+// One screenshot in the damage-over-time chart.
+struct TimePoint {
+    int64_t seconds;  // file time, seconds since 1970
+    uint32_t damage;  // 0..1000
+};
+
+// The damage over time as an <svg>: one circle per point, time across (its
+// ends labelled in local time), damage up.
+void write_timeline_svg(FILE* file, const TimePoint* points, uint32_t count);
+
+// A gauge crop as the page shows it: the PNG scaled CROP_SCALE times with
+// sharp pixels, and a mark above and below the bar where its filled part
+// ends.
+constexpr int CROP_SCALE = 2;
+
+struct CropFigure {
+    int width, height;  // of the crop, in screenshot pixels
+    int bar_end;        // x just past the filled part, in the crop
+    const uint8_t* png;
+    size_t png_size;
+};
+
+// Writes the figure as a <div class="crop"> holding the <img> and the mark.
+void write_crop_figure(FILE* file, const CropFigure& figure);
