@@ -1163,9 +1163,10 @@ struct ScanOutcome {
     std::string console, raw, output, errors;
 };
 
-// A scan with HEALTHGAUGE_THREADS set to threads (unset when null), its
-// standard error going to a file.
-ScanOutcome scan_with_threads(const TempFolder& folder, const char* threads) {
+// A scan (or another mode) with HEALTHGAUGE_THREADS set to threads (unset
+// when null), its standard error going to a file.
+ScanOutcome scan_with_threads(const TempFolder& folder, const char* threads,
+                              const char* option = "-scan") {
     TempFolder errors;
     std::string error_path = errors / "stderr";
     int error_fd = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -1173,7 +1174,7 @@ ScanOutcome scan_with_threads(const TempFolder& folder, const char* threads) {
     ChildSetup setup;
     if (threads) setup.settings.emplace_back("HEALTHGAUGE_THREADS", threads);
     setup.error_fd = error_fd;
-    ProgramRun run = run_program(folder.path, {"-scan"}, "", setup);
+    ProgramRun run = run_program(folder.path, {option}, "", setup);
     close(error_fd);
     EXPECT_EQ(run.status, 1);
     return {run.console, read_file(folder / "raw.txt"), read_file(folder / "output.txt"),
@@ -1202,6 +1203,15 @@ TEST_F(EndToEnd, ScanGivesTheSameOutputOnAnyNumberOfThreads) {
         if (!is_wine_run()) {
             EXPECT_EQ(other.errors, "") << label << ": not a terminal";
         }
+    }
+
+    // The report takes a gauge picture with every result: each thread's own.
+    std::string console = scan_with_threads(folder, "1", "-report").console;
+    std::string page = read_file(folder / "report.html");
+    EXPECT_NE(page.find("data:image/png;base64,"), std::string::npos);
+    for (const char* threads : {"2", "16"}) {
+        EXPECT_EQ(scan_with_threads(folder, threads, "-report").console, console) << threads;
+        EXPECT_TRUE(read_file(folder / "report.html") == page) << threads << " threads: another page";
     }
 }
 
