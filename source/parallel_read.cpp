@@ -47,6 +47,8 @@ void work(Window* window) {
         });
         if (window->next_in >= job.count) return;
         int item = window->next_in++;
+        // Nothing is left to take: the workers still waiting for room may go.
+        if (window->next_in == job.count) window->room.notify_all();
         int entry = item % window->size;
         held.unlock();
         GaugeCrop* crop = window->crops ? &window->crops[entry] : nullptr;
