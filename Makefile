@@ -3,7 +3,9 @@
 #   make          build build/healthgauge
 #   make demo     run the tool on the sample screenshots in examples/
 #   make test     build plainly and with sanitizers, run every test
-#   make bench    the fast decode against the whole decode, in figures
+#   make tsan     build with ThreadSanitizer, run the unit and end-to-end tests
+#   make bench    the fast decode against the whole decode, one thread against
+#                 all, start-up and a folder of 20,000 screenshots, in figures
 #   make bench-watch  the watch mode's latency and memory, in figures
 #   make bench-windows  the same for healthgauge.exe under Wine, beside Linux
 #   make bench-report  what the report mode costs beyond the scan
@@ -20,8 +22,8 @@
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test bench bench-watch bench-windows bench-report bench-bombs fuzz \
-        windows install package windows-zip examples icon clean
+.PHONY: all deps build demo test tsan bench bench-watch bench-windows bench-report bench-bombs \
+        fuzz windows install package windows-zip examples icon clean
 
 FUZZ_SECONDS ?= 600
 PREFIX ?= /usr/local
@@ -41,8 +43,12 @@ demo: build
 test: deps
 	@scripts/run-tests
 
+tsan: deps
+	@scripts/tsan
+
 bench: deps
 	@scripts/bench
+	@scripts/bench-threads
 
 bench-watch: deps
 	@scripts/bench-watch
@@ -80,4 +86,4 @@ icon: build
 	@build/tests/make_icon source/healthgauge.ico
 
 clean:
-	rm -rf build build-sanitize build-full build-fuzz build-windows build-windows-full build-package
+	rm -rf build build-sanitize build-tsan build-full build-fuzz build-windows build-windows-full build-package

@@ -7,6 +7,7 @@
 //   platform_win32_dir.cpp        platform_posix_dir.cpp
 //   platform_win32_file.cpp       platform_posix_file.cpp
 //   platform_win32_clipboard.cpp  platform_posix_clipboard.cpp
+//   platform_win32_terminal.cpp   platform_posix_terminal.cpp
 //   platform_win32_output.cpp     platform_posix_output.cpp
 //   platform_win32_watch.cpp      platform_posix_watch.cpp
 //   platform_win32_console.cpp    platform_posix_console.cpp
@@ -67,6 +68,10 @@ void dir_search_end(DirSearch* search);
 // file. The path is in the bytes the directory search gives.
 FILE* open_regular_file(const char* path);
 
+// True when standard error is a terminal (on Windows, a console) that a
+// progress line can be drawn on; false when it goes to a file, a pipe or the
+// null device.
+bool stderr_is_terminal();
 // ---- Files the program writes, replaced whole or not at all ----
 //
 //     FILE* file;

@@ -4,9 +4,13 @@
 #include "file_list.h"
 #include "messages.h"
 #include "output_file.h"
+#include "parallel_read.h"
+#include "platform.h"
+#include "progress.h"
 #include "screenshot.h"
 
 #include <cstdlib>
+#include <thread>
 
 constexpr uint32_t FULL = 1000;
 
@@ -75,31 +79,74 @@ bool write_summary(FILE* file, const ScanSummary& summary) {
     return ok;
 }
 
-// Reads every PNG of the listing into readings, writing raw.txt lines as it
-// goes (when raw is open) and handing each result to the hooks. Returns how
-// many were read.
-static uint32_t read_all(uint32_t* readings, FILE* raw, const ScanHooks* hooks) {
-    static GaugeCrop crop;
-    GaugeCrop* wanted_crop = hooks && hooks->want_crop ? &crop : nullptr;
-    uint32_t n = 0;
-    for (int slot = 0; slot < file_list.file_count; ++slot) {
-        const FileEntry& entry = file_list.entries[file_list.index[slot]];
-        if (!entry_is_png(entry)) continue;
-        GaugeResult result = read_gauge(entry.path, wanted_crop);
-        if (result.status != GaugeStatus::read) print_read_failure(result, entry.path);
-        if (hooks) {
-            bool has_crop = wanted_crop && result.status == GaugeStatus::read;
-            hooks->on_result(hooks->context, entry, result, has_crop ? wanted_crop : nullptr);
-        }
-        if (result.status != GaugeStatus::read) continue;
+// What the reading of the listing's PNGs gathers, on the scan's thread.
+struct ScanReading {
+    const FileEntry** pngs;  // the listing's PNG entries, in listing order
+    uint32_t* readings;
+    uint32_t n;
+    FILE* raw;
+    const ScanHooks* hooks;
+    Progress progress;
+};
+
+static const char* png_path(void* context, int item) {
+    return static_cast<ScanReading*>(context)->pngs[item]->path;
+}
+
+// One PNG's result, in listing order: its message, the hooks, the reading
+// and its raw.txt line, the progress line.
+static void take_result(void* context, int item, const GaugeResult& result, const GaugeCrop* crop) {
+    ScanReading* scan = static_cast<ScanReading*>(context);
+    const FileEntry& entry = *scan->pngs[item];
+    if (result.status != GaugeStatus::read) {
+        progress_hide(&scan->progress, progress_clock());
+        print_read_failure(result, entry.path);
+        if (scan->progress.stream) fflush(stdout);
+    }
+    if (scan->hooks) scan->hooks->on_result(scan->hooks->context, entry, result, crop);
+    if (result.status == GaugeStatus::read) {
         uint32_t v = result.reading;
-        readings[n++] = v;
-        if (raw) {
+        scan->readings[scan->n++] = v;
+        if (scan->raw) {
             uint32_t d = FULL - v;
-            fprintf(raw, "%u.%u%%\r\n", d / 10, d % 10);
+            fprintf(scan->raw, "%u.%u%%\r\n", d / 10, d % 10);
         }
     }
-    return n;
+    progress_update(&scan->progress, item + 1, progress_clock());
+}
+
+// Reads every PNG of the listing into readings, on as many threads as
+// HEALTHGAUGE_THREADS or the machine says, writing raw.txt lines as it goes
+// (when raw is open) and handing each result to the hooks, all in listing
+// order. Returns how many were read.
+static uint32_t read_all(uint32_t* readings, FILE* raw, const ScanHooks* hooks) {
+    size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
+    ScanReading scan = {};
+    scan.pngs = static_cast<const FileEntry**>(calloc(slots, sizeof(const FileEntry*)));
+    if (!scan.pngs) return 0;
+    int count = 0;
+    for (int slot = 0; slot < file_list.file_count; ++slot) {
+        const FileEntry& entry = file_list.entries[file_list.index[slot]];
+        if (entry_is_png(entry)) scan.pngs[count++] = &entry;
+    }
+    scan.readings = readings;
+    scan.raw = raw;
+    scan.hooks = hooks;
+    progress_start(&scan.progress, count, stderr_is_terminal() ? stderr : nullptr, progress_clock());
+
+    ParallelRead job = {};
+    job.count = count;
+    job.threads = parallel_thread_count(getenv("HEALTHGAUGE_THREADS"),
+                                        std::thread::hardware_concurrency());
+    job.want_crop = hooks && hooks->want_crop;
+    job.path_of = png_path;
+    job.read = read_gauge;
+    job.on_result = take_result;
+    job.context = &scan;
+    read_in_parallel(job);
+    progress_hide(&scan.progress, progress_clock());
+    free(scan.pngs);
+    return scan.n;
 }
 
 void run_scan_with(const ScanHooks* hooks) {

@@ -1,7 +1,9 @@
 // make_bench_corpus - writes seeded, realistic screenshots for the benchmark.
 //
-//     make_bench_corpus <folder> <width> <height> <channels> <count> <seed>
+//     make_bench_corpus <folder> <width> <height> <channels> <count> <seed> [first]
 //
+// Files are named shotNNNN.png from number `first` (default 0) on, so that
+// several runs can fill one folder side by side.
 // Noisy, rendered-looking content (4 to 7 MB a file at 2560x1440), a gauge
 // of one of the layouts that fit the size at a seeded fill, and a mix of
 // zlib levels, filter choices and IDAT chunk sizes.
@@ -13,14 +15,15 @@
 #include <vector>
 
 int main(int argc, char* argv[]) {
-    if (argc != 7) {
-        fprintf(stderr, "usage: make_bench_corpus <folder> <width> <height> <channels> <count> <seed>\n");
+    if (argc != 7 && argc != 8) {
+        fprintf(stderr, "usage: make_bench_corpus <folder> <width> <height> <channels> <count> <seed> [first]\n");
         return 2;
     }
     std::string folder = argv[1];
     int width = atoi(argv[2]), height = atoi(argv[3]), channels = atoi(argv[4]);
     int count = atoi(argv[5]);
     uint32_t seed = static_cast<uint32_t>(strtoul(argv[6], nullptr, 10));
+    int first = argc == 8 ? atoi(argv[7]) : 0;
 
     std::vector<int> types;
     for (int type = 0; type < GAUGE_TYPE_COUNT; ++type) {
@@ -34,7 +37,7 @@ int main(int argc, char* argv[]) {
     }
     static const int LEVELS[] = {1, 3, 6, 9};
     static const size_t IDAT_SIZES[] = {8192, 65536, 1 << 20};
-    for (int i = 0; i < count; ++i) {
+    for (int i = first; i < first + count; ++i) {
         uint32_t state = seed * 7919u + static_cast<uint32_t>(i) * 104729u;
         int type = types[state % types.size()];
         const GaugeType& gauge = gauge_types[type];
