@@ -25,6 +25,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 
 // Separator that the listing puts between a directory and a name in its
 // search pattern and paths.
@@ -220,17 +221,11 @@ void look_at_file(const char* path, FileLook* look);
 // File times as calendar time (platform_posix_time.cpp,
 // platform_win32_time.cpp). A last-write time from the directory search
 // counts from a platform's own epoch; these are the one place that knows it.
-//
-//     char text[LOCAL_TIME_SIZE];
-//     if (file_time_to_local(entry.time, text)) ... "2026-12-07 14:05:09" ...
-constexpr int LOCAL_TIME_SIZE = 20;  // "YYYY-MM-DD HH:MM:SS" and the terminator
+// local_time.h turns them into text.
 
 // Whole seconds since 1970-01-01 00:00:00 UTC (negative before).
 int64_t file_time_seconds(uint64_t time);
 
-// Seconds since 1970 as "YYYY-MM-DD HH:MM:SS" in the machine's local time;
-// false, with text empty, when the time cannot be shown.
-bool local_time_text(int64_t seconds, char text[LOCAL_TIME_SIZE]);
-
-// local_time_text(file_time_seconds(time), text).
-bool file_time_to_local(uint64_t time, char text[LOCAL_TIME_SIZE]);
+// The machine's local calendar time of seconds since 1970; false when the
+// system cannot tell it.
+bool local_calendar_time(int64_t seconds, struct tm* local);

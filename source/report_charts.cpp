@@ -1,6 +1,7 @@
 // report_charts.cpp - the report page's charts and crops (see report_charts.h).
 #include "report_charts.h"
 
+#include "local_time.h"
 #include "platform.h"
 #include "report_html.h"
 

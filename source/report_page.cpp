@@ -1,6 +1,7 @@
 // report_page.cpp - report.html, the page of the report mode (see report.h).
 #include "report.h"
 
+#include "local_time.h"
 #include "messages.h"
 #include "platform.h"
 #include "report_charts.h"

@@ -983,18 +983,7 @@ namespace {
 std::string xclip(const std::string& display, const char* text = nullptr) {
     std::string command = "DISPLAY='" + display + "' xclip -selection clipboard";
     command += text ? " >/dev/null 2>&1" : " -o 2>/dev/null";
-    FILE* pipe = popen(command.c_str(), text ? "w" : "r");
-    if (!pipe) return "<xclip failed>";
-    std::string content;
-    if (text) {
-        fputs(text, pipe);
-    } else {
-        char buffer[256];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) content.append(buffer, got);
-    }
-    pclose(pipe);
-    return content;
+    return run_command(command, text);
 }
 
 class Clipboard : public EndToEnd {

@@ -2,6 +2,7 @@
 // crop and its end mark, which crops are kept, the page with and without
 // readings, and file times as local time.
 #include "crop_png.h"
+#include "local_time.h"
 #include "platform.h"
 #include "report.h"
 #include "report_charts.h"

@@ -66,6 +66,23 @@ inline std::string read_file(const std::string& path) {
     return content;
 }
 
+// Runs a shell command: its standard output, or, with input, nothing (input
+// goes to its standard input).
+inline std::string run_command(const std::string& command, const char* input = nullptr) {
+    FILE* pipe = popen(command.c_str(), input ? "w" : "r");
+    if (!pipe) return "<failed>";
+    std::string content;
+    if (input) {
+        fputs(input, pipe);
+    } else {
+        char buffer[256];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) content.append(buffer, got);
+    }
+    pclose(pipe);
+    return content;
+}
+
 // Sets a file's last-write time to `seconds` after the epoch.
 inline bool set_time(const std::string& path, long seconds, long nanoseconds = 0) {
     struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};

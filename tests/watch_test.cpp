@@ -518,21 +518,6 @@ TEST_F(Watch, WithoutInotifyItLooksEverySecond) {
 
 namespace {
 
-std::string run_command(const std::string& command, const char* input = nullptr) {
-    FILE* pipe = popen(command.c_str(), input ? "w" : "r");
-    if (!pipe) return "<failed>";
-    std::string content;
-    if (input) {
-        fputs(input, pipe);
-    } else {
-        char buffer[256];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) content.append(buffer, got);
-    }
-    pclose(pipe);
-    return content;
-}
-
 class WatchClipboard : public Watch {
   protected:
     void SetUp() override {
