@@ -9,6 +9,7 @@
 // scripts/install-deps installs).
 #include "report_charts.h"
 #include "report_html.h"
+#include "page_text.h"
 #include "screenshot_maker.h"
 #include "temp_folder.h"
 
@@ -56,28 +57,6 @@ std::string browser_command(const TempFolder& folder, const std::string& action)
            " --hide-scrollbars --user-data-dir=" +
            folder / "profile" + " " + action + " file://" + folder / "report.html" +
            " 2>/dev/null";
-}
-
-// The values of attribute `name` in the tags of `text` that start with `tag`.
-std::vector<std::string> attributes(const std::string& text, const std::string& tag,
-                                    const std::string& name) {
-    std::vector<std::string> values;
-    for (size_t at = text.find(tag); at != std::string::npos; at = text.find(tag, at + 1)) {
-        size_t end = text.find('>', at);
-        size_t found = text.find(" " + name + "=\"", at);
-        if (found == std::string::npos || found > end) continue;
-        found += name.size() + 3;
-        values.push_back(text.substr(found, text.find('"', found) - found));
-    }
-    return values;
-}
-
-size_t occurrences(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
 }
 
 std::vector<uint8_t> base64_decode(const std::string& text) {

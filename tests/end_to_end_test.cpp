@@ -464,19 +464,6 @@ bool child_setup_works(const ChildSetup& setup) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// The names in a folder, dot names included ("." and ".." left out).
-std::set<std::string> folder_names(const std::string& folder) {
-    std::set<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return names;
-    while (const dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..") names.insert(name);
-    }
-    closedir(dir);
-    return names;
-}
-
 bool is_link(const std::string& path) {
     struct stat info;
     return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);

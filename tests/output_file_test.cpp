@@ -10,18 +10,6 @@
 
 namespace {
 
-std::set<std::string> names_in(const std::string& folder) {
-    std::set<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return names;
-    while (const dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..") names.insert(name);
-    }
-    closedir(dir);
-    return names;
-}
-
 class OutputFileTest : public testing::Test {
   protected:
     TempFolder folder;
@@ -40,10 +28,10 @@ TEST_F(OutputFileTest, OldFileStandsUntilTheCommit) {
     fflush(out.file);
     EXPECT_EQ(read_file("raw.txt"), "old\r\n");
     EXPECT_EQ(read_file(out.temporary), "new\r\n");
-    EXPECT_EQ(names_in("."), (std::set<std::string>{"raw.txt", out.temporary}));
+    EXPECT_EQ(folder_names("."), (std::set<std::string>{"raw.txt", out.temporary}));
     ASSERT_TRUE(output_file_commit(&out));
     EXPECT_EQ(read_file("raw.txt"), "new\r\n");
-    EXPECT_EQ(names_in("."), std::set<std::string>{"raw.txt"});
+    EXPECT_EQ(folder_names("."), std::set<std::string>{"raw.txt"});
 }
 
 TEST_F(OutputFileTest, AbortLeavesTheOldFileAndNoTemporary) {
@@ -54,12 +42,12 @@ TEST_F(OutputFileTest, AbortLeavesTheOldFileAndNoTemporary) {
     fprintf(out.file, "half a summ");
     output_file_abort(&out);
     EXPECT_EQ(read_file("output.txt"), "old\r\n");
-    EXPECT_EQ(names_in("."), std::set<std::string>{"output.txt"});
+    EXPECT_EQ(folder_names("."), std::set<std::string>{"output.txt"});
 
     // Nothing there before: nothing there after.
     ASSERT_TRUE(output_file_open(&out, "raw.txt"));
     output_file_abort(&out);
-    EXPECT_EQ(names_in("."), std::set<std::string>{"output.txt"});
+    EXPECT_EQ(folder_names("."), std::set<std::string>{"output.txt"});
 }
 
 TEST_F(OutputFileTest, WhatCannotBeOpened) {
@@ -72,7 +60,7 @@ TEST_F(OutputFileTest, WhatCannotBeOpened) {
     EXPECT_FALSE(output_file_open(&out, "output.txt"));
     EXPECT_FALSE(output_file_open(&out, "missing-folder/raw.txt"));
     EXPECT_EQ(read_file("output.txt"), "kept");
-    EXPECT_EQ(names_in("."), (std::set<std::string>{"output.txt", "raw.txt"}));
+    EXPECT_EQ(folder_names("."), (std::set<std::string>{"output.txt", "raw.txt"}));
 }
 
 TEST_F(OutputFileTest, DevicesAreWrittenDirectly) {
@@ -83,5 +71,5 @@ TEST_F(OutputFileTest, DevicesAreWrittenDirectly) {
     EXPECT_TRUE(out.direct);
     fprintf(out.file, "gone\r\n");
     EXPECT_TRUE(output_file_commit(&out));
-    EXPECT_EQ(names_in("."), std::set<std::string>{"raw.txt"});
+    EXPECT_EQ(folder_names("."), std::set<std::string>{"raw.txt"});
 }

@@ -1,24 +1,14 @@
 // png_bombs.cpp - hostile and oversized files (see png_bombs.h).
 #include "png_bombs.h"
 
+#include "png_writer.h"
+
 #include <zlib.h>
 
 namespace {
 
-void put32(std::string& out, uint32_t value) {
-    for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
-}
-
 void put_le(std::string& out, uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i)));
-}
-
-void put_chunk(std::string& out, const char* type, const std::string& data) {
-    put32(out, static_cast<uint32_t>(data.size()));
-    std::string body = std::string(type, 4) + data;
-    out += body;
-    put32(out, static_cast<uint32_t>(
-                   crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
 }
 
 // Raw deflate blocks of `data` from a fresh state, ending on a byte

@@ -4,8 +4,6 @@
 #include <cstdlib>
 #include <zlib.h>
 
-namespace {
-
 void put32(std::string& out, uint32_t value) {
     for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<char>(value >> shift));
 }
@@ -17,6 +15,8 @@ void put_chunk(std::string& out, const char* type, const std::string& data) {
     put32(out, static_cast<uint32_t>(
                    crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()))));
 }
+
+namespace {
 
 int paeth(int a, int b, int c) {
     int p = a + b - c, pa = abs(p - a), pb = abs(p - b), pc = abs(p - c);

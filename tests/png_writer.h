@@ -17,6 +17,12 @@ struct PngOptions {
 // The screenshot (grey, grey+alpha, RGB or RGBA) as PNG file bytes.
 std::string encode_png(const Screenshot& shot, const PngOptions& options = PngOptions());
 
+// Appends value as 4 bytes, most significant first, as PNG stores numbers.
+void put32(std::string& out, uint32_t value);
+
+// Appends a whole chunk: length, type, data and CRC.
+void put_chunk(std::string& out, const char* type, const std::string& data);
+
 // Offsets of the chunks in a PNG file's bytes, in order; each is the offset
 // of the chunk's length field.
 std::vector<size_t> chunk_offsets(const std::string& png);

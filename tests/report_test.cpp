@@ -3,6 +3,7 @@
 // readings, and file times as local time.
 #include "crop_png.h"
 #include "local_time.h"
+#include "page_text.h"
 #include "platform.h"
 #include "report.h"
 #include "report_charts.h"
@@ -48,27 +49,6 @@ std::string escaped(const std::string& text) {
 
 const std::string FFFD = "\xEF\xBF\xBD";
 
-// Every value of attribute `name` in the tags of `text` that start with `tag`.
-std::vector<std::string> attributes(const std::string& text, const std::string& tag,
-                                    const std::string& name) {
-    std::vector<std::string> values;
-    for (size_t at = text.find(tag); at != std::string::npos; at = text.find(tag, at + 1)) {
-        size_t end = text.find('>', at);
-        size_t found = text.find(" " + name + "=\"", at);
-        if (found == std::string::npos || found > end) continue;
-        found += name.size() + 3;
-        values.push_back(text.substr(found, text.find('"', found) - found));
-    }
-    return values;
-}
-
-size_t occurrences(const std::string& text, const std::string& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
 
 }  // namespace
 

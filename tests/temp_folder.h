@@ -4,7 +4,9 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <dirent.h>
 #include <ftw.h>
+#include <set>
 #include <string>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -81,6 +83,19 @@ inline std::string run_command(const std::string& command, const char* input = n
     }
     pclose(pipe);
     return content;
+}
+
+// The names in a folder, dot names included ("." and ".." left out).
+inline std::set<std::string> folder_names(const std::string& folder) {
+    std::set<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name != "." && name != "..") names.insert(name);
+    }
+    closedir(dir);
+    return names;
 }
 
 // Sets a file's last-write time to `seconds` after the epoch.
