@@ -11,7 +11,7 @@
 # Sets SPNG_FOUND, SPNG_VERSION and the target healthgauge_spng; when the
 # source or zlib is missing it says so and leaves SPNG_FOUND false, and the
 # program decodes every screenshot whole.
-set(HEALTHGAUGE_SPNG_SOURCE "${CMAKE_CURRENT_SOURCE_DIR}/.cache/libspng/source/spng"
+set(HEALTHGAUGE_SPNG_SOURCE "${PROJECT_SOURCE_DIR}/.cache/libspng/source/spng"
     CACHE PATH "Folder with libspng's spng.c and spng.h, for the Windows build")
 
 # zlib by the name of its static archive: libz.dll.a, beside it, would make

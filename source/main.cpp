@@ -1,7 +1,10 @@
 // main.cpp - healthgauge: reads the health gauge of Varnholt screenshots.
-// See program.h for the command line and README.md for the whole tool.
-#include "platform.h"
-#include "program.h"
+//
+// The entry: the console is set up around one run of the program, whose
+// options choose the mode (modes/program.h, modes/options.h). See README.md
+// for the whole tool.
+#include "modes/program.h"
+#include "platform/platform.h"
 
 int main(int argc, char* argv[]) {
     console_begin();

@@ -15,7 +15,7 @@
 // put-text and list go through the program's own platform unit; clipboard
 // reads with its own calls, so that what the program left is seen as any
 // other Windows program sees it. Output is binary: no carriage returns.
-#include "platform.h"
+#include "platform/platform.h"
 
 #include <cinttypes>
 #include <cstdio>

@@ -1,0 +1,9 @@
+// latest.h - the latest-screenshot mode, the default.
+//
+// Reads the newest PNG of the working directory (the first listed of equal
+// times), prints "51.6% from NAME" and puts 51.6% on the clipboard; when the
+// reading fails, prints why and empties the clipboard. With no PNG at all it
+// prints "Error: Could not find any PNG file." and leaves the clipboard alone.
+#pragma once
+
+void run_latest();

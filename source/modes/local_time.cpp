@@ -1,0 +1,27 @@
+// local_time.cpp - file times as the player reads them (see local_time.h).
+#include "modes/local_time.h"
+
+#include "platform/platform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+
+bool local_time_text(int64_t seconds, char text[LOCAL_TIME_SIZE]) {
+    text[0] = '\0';
+    struct tm local;
+    if (!local_calendar_time(seconds, &local)) return false;
+    int year = local.tm_year + 1900;
+    if (year < 0 || year > 9999) return false;
+    char full[64];  // room for any field values, though they are all two digits
+    int length = snprintf(full, sizeof full, "%04d-%02d-%02d %02d:%02d:%02d", year,
+                          local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
+                          local.tm_sec);
+    if (length != LOCAL_TIME_SIZE - 1) return false;
+    memcpy(text, full, LOCAL_TIME_SIZE);
+    return true;
+}
+
+bool file_time_to_local(uint64_t time, char text[LOCAL_TIME_SIZE]) {
+    return local_time_text(file_time_seconds(time), text);
+}

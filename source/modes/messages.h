@@ -1,0 +1,25 @@
+// messages.h - what the modes tell the player about one screenshot.
+//
+//     GaugeResult result = read_gauge(path);
+//     if (result.status != GaugeStatus::read) print_read_failure(result, path);
+//
+// The texts are the program's own and fixed: scripts and players rely on
+// them.
+#pragma once
+
+#include "reading/gauge.h"
+
+// Prints why a screenshot gave no reading:
+//   Error: Failed to load NAME
+//   Warning: Could not find matching health bar type for screenshot NAME
+void print_read_failure(const GaugeResult& result, const char* path);
+
+// Prints why the folder could not be listed, when the listing says so:
+//   FindFirstFile failed (CODE)
+// with the system's error code.
+void print_listing_failure();
+
+// Shows a result as the latest-screenshot mode does: "51.6% from NAME" and
+// the text 51.6% on the clipboard, or the failure's message and an emptied
+// clipboard.
+void show_reading(const GaugeResult& result, const char* path);

@@ -1,0 +1,72 @@
+// progress.cpp - the scan's progress line on a terminal (see progress.h).
+#include "modes/progress.h"
+
+#include <chrono>
+
+double progress_clock() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+void progress_start(Progress* progress, int total, FILE* stream, double now) {
+    progress->stream = stream;
+    progress->total = total;
+    progress->done = 0;
+    progress->started = now;
+    progress->drawn = now;
+    progress->width = 0;
+}
+
+// "1:05" or "2:03:09".
+static void format_duration(char* text, size_t size, long seconds) {
+    if (seconds >= 3600) {
+        snprintf(text, size, "%ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60, seconds % 60);
+    } else {
+        snprintf(text, size, "%ld:%02ld", seconds / 60, seconds % 60);
+    }
+}
+
+int format_progress(char* text, size_t size, int done, int total, double seconds) {
+    double rate = seconds > 0 ? done / seconds : 0;
+    int length;
+    if (done <= 0 || rate <= 0) {
+        length = snprintf(text, size, "Reading screenshots: %d of %d", done, total);
+    } else {
+        char left[24];
+        format_duration(left, sizeof left, static_cast<long>((total - done) / rate + 0.5));
+        length = snprintf(text, size, "Reading screenshots: %d of %d, %.0f/s, %s left", done, total,
+                          rate, left);
+    }
+    if (length < 0) length = 0;
+    if (static_cast<size_t>(length) >= size) length = size > 0 ? static_cast<int>(size) - 1 : 0;
+    return length;
+}
+
+static void draw(Progress* progress, double now) {
+    char text[PROGRESS_TEXT_SIZE];
+    int length = format_progress(text, sizeof text, progress->done, progress->total,
+                                 now - progress->started);
+    // Spaces cover what is left of a longer line before.
+    int pad = progress->width > length ? progress->width - length : 0;
+    fprintf(progress->stream, "\r%s%*s", text, pad, "");
+    if (pad > 0) fprintf(progress->stream, "\r%s", text);
+    fflush(progress->stream);
+    progress->width = length;
+    progress->drawn = now;
+}
+
+void progress_update(Progress* progress, int done, double now) {
+    progress->done = done;
+    if (!progress->stream) return;
+    if (now - progress->started < PROGRESS_DELAY) return;
+    if (now - progress->drawn < PROGRESS_INTERVAL) return;
+    draw(progress, now);
+}
+
+void progress_hide(Progress* progress, double now) {
+    if (!progress->stream || progress->width == 0) return;
+    fprintf(progress->stream, "\r%*s\r", progress->width, "");
+    fflush(progress->stream);
+    progress->width = 0;
+    progress->drawn = now;
+}

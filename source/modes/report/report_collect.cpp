@@ -1,0 +1,165 @@
+// report_collect.cpp - collecting the scan's results for the report (see report_collect.h).
+#include "modes/report/report_collect.h"
+
+#include "modes/damage.h"
+#include "modes/report/report_html.h"
+
+#include <cstdlib>
+#include <cstring>
+
+constexpr uint32_t CROP_SLOTS = REPORT_FIRST_CROPS + 2 * REPORT_EXTREME_CROPS;
+
+void report_start(Report* report) {
+    memset(report, 0, sizeof *report);
+    report->crops = static_cast<ReportCrop*>(calloc(CROP_SLOTS, sizeof(ReportCrop)));
+    report->failed = report->crops == nullptr;
+}
+
+// Grows a block to hold at least `needed` items of `size` bytes.
+static bool grow(void** block, size_t* capacity, size_t needed, size_t size) {
+    if (needed <= *capacity) return true;
+    size_t wanted = *capacity ? *capacity : 256;
+    while (wanted < needed) wanted *= 2;
+    void* grown = realloc(*block, wanted * size);
+    if (!grown) return false;
+    *block = grown;
+    *capacity = wanted;
+    return true;
+}
+
+// Encodes a crop into the next slot; its index, or -1.
+static int32_t keep_crop(Report* report, uint32_t row, const GaugeCrop& crop) {
+    if (report->crop_count >= CROP_SLOTS) return -1;
+    ReportCrop* kept = &report->crops[report->crop_count];
+    if (!encode_crop_png(crop, &kept->png)) return -1;
+    kept->row = row;
+    kept->width = crop.width;
+    kept->height = crop.height;
+    kept->bar_end = crop.bar_end;
+    return static_cast<int32_t>(report->crop_count++);
+}
+
+// Offers a crop to a held set of REPORT_EXTREME_CROPS: it goes in while
+// there is room, or in place of the weakest member when it beats it. The
+// weakest has the damage furthest from the set's end (`higher` tells which
+// end) and, among equal ones, the latest row, so earlier rows win ties.
+static void offer_crop(HeldCrop* set, uint32_t* count, bool higher, uint32_t row, uint32_t damage,
+                       const GaugeCrop& crop) {
+    uint32_t slot = *count;
+    if (*count < REPORT_EXTREME_CROPS) {
+        ++*count;
+    } else {
+        slot = 0;
+        for (uint32_t i = 1; i < *count; ++i) {
+            bool weaker = higher ? set[i].damage < set[slot].damage
+                                 : set[i].damage > set[slot].damage;
+            if (weaker || (set[i].damage == set[slot].damage && set[i].row > set[slot].row)) {
+                slot = i;
+            }
+        }
+        if (higher ? damage <= set[slot].damage : damage >= set[slot].damage) return;
+    }
+    set[slot].row = row;
+    set[slot].damage = damage;
+    set[slot].crop = crop;
+}
+
+static void hold_crop(Report* report, uint32_t row, const GaugeCrop& crop) {
+    if (!report->highest) {
+        report->highest = static_cast<HeldCrop*>(malloc(REPORT_EXTREME_CROPS * sizeof(HeldCrop)));
+        report->lowest = static_cast<HeldCrop*>(malloc(REPORT_EXTREME_CROPS * sizeof(HeldCrop)));
+        if (!report->highest || !report->lowest) {  // the pictures are left out
+            free(report->highest);
+            free(report->lowest);
+            report->highest = report->lowest = nullptr;
+            return;
+        }
+    }
+    uint32_t damage = damage_of(report->rows[row].result.reading);
+    offer_crop(report->highest, &report->highest_count, true, row, damage, crop);
+    offer_crop(report->lowest, &report->lowest_count, false, row, damage, crop);
+}
+
+void report_add(Report* report, const FileEntry& entry, const GaugeResult& result,
+                const GaugeCrop* crop) {
+    if (report->failed) return;
+    size_t name_length = strlen(entry.path) + 1;
+    if (!grow(reinterpret_cast<void**>(&report->rows), &report->row_capacity, report->row_count + 1,
+              sizeof(ReportRow)) ||
+        !grow(reinterpret_cast<void**>(&report->names), &report->names_capacity,
+              report->names_size + name_length, 1)) {
+        report->failed = true;
+        return;
+    }
+    uint32_t index = report->row_count++;
+    ReportRow& row = report->rows[index];
+    row.name = report->names_size;
+    memcpy(report->names + report->names_size, entry.path, name_length);
+    report->names_size += name_length;
+    row.time = entry.time;
+    row.result = result;
+    row.crop = -1;
+    if (result.status != GaugeStatus::read) return;
+
+    bool early = report->read_count++ < REPORT_FIRST_CROPS;
+    if (crop && early && report->crop_bytes < REPORT_CROP_BYTES) {
+        row.crop = keep_crop(report, index, *crop);
+        if (row.crop >= 0) report->crop_bytes += report->crops[row.crop].png.size;
+        report->first_crops = report->crop_count;
+    } else if (crop) {
+        hold_crop(report, index, *crop);
+    }
+}
+
+static void show_held(Report* report, const HeldCrop* set, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i) {
+        ReportRow& row = report->rows[set[i].row];
+        if (row.crop < 0) row.crop = keep_crop(report, set[i].row, set[i].crop);
+    }
+}
+
+// Page bytes of a crop: its base64 and the markup around it.
+static size_t crop_page_bytes(const ReportCrop& crop) {
+    return base64_length(crop.png.size) + 200;
+}
+
+// Shows as many of the first crops, in listing order, as the page's target
+// leaves room for beside the rows and the extremes' crops.
+static void fit_first_crops(Report* report) {
+    size_t used = 64u << 10;  // head, style, summary and charts' frames
+    used += report->row_count * REPORT_ROW_BYTES + report->names_size;
+    for (uint32_t i = report->first_crops; i < report->crop_count; ++i) {
+        used += crop_page_bytes(report->crops[i]);
+    }
+    uint32_t shown = 0;
+    while (shown < report->first_crops &&
+           used + crop_page_bytes(report->crops[shown]) <= REPORT_PAGE_TARGET) {
+        used += crop_page_bytes(report->crops[shown++]);
+    }
+    for (uint32_t i = shown; i < report->first_crops; ++i) {
+        report->rows[report->crops[i].row].crop = -1;
+        free_crop_png(&report->crops[i].png);
+    }
+    report->first_shown = shown;
+}
+
+void report_finish(Report* report) {
+    if (report->failed) return;
+    if (report->highest) show_held(report, report->highest, report->highest_count);
+    if (report->lowest) show_held(report, report->lowest, report->lowest_count);
+    fit_first_crops(report);
+}
+
+void report_free(Report* report) {
+    for (uint32_t i = 0; i < report->crop_count; ++i) free_crop_png(&report->crops[i].png);
+    free(report->crops);
+    free(report->rows);
+    free(report->names);
+    free(report->highest);
+    free(report->lowest);
+    memset(report, 0, sizeof *report);
+}
+
+const char* report_row_name(const Report& report, const ReportRow& row) {
+    return report.names + row.name;
+}

@@ -1,0 +1,31 @@
+// report_collect.h - collecting the scan's results for the report.
+//
+//     Report report;
+//     report_start(&report);
+//     report_add(&report, entry, result, crop);   // each PNG, in listing order
+//     report_finish(&report);                     // pictures of the extremes
+//     ... write_report_page(file, report) (report_page.h) ...
+//     report_free(&report);
+#pragma once
+
+#include "modes/report/report_data.h"
+#include "reading/file_list.h"
+
+// A crop held back until the scan's end decides whether it is shown.
+struct HeldCrop {
+    uint32_t row;
+    uint32_t damage;
+    GaugeCrop crop;
+};
+
+void report_start(Report* report);
+
+// Records one PNG; crop is the screenshot's gauge when it was read.
+void report_add(Report* report, const FileEntry& entry, const GaugeResult& result,
+                const GaugeCrop* crop);
+
+// Encodes the held pictures of the highest and lowest damages, and leaves
+// out first pictures that would take the page past REPORT_PAGE_TARGET.
+void report_finish(Report* report);
+
+void report_free(Report* report);

@@ -1,0 +1,61 @@
+// report_data.h - what the report mode collects of a scan: one row per PNG
+// and the gauge pictures kept for the page.
+//
+// Gauge pictures are kept for the first REPORT_FIRST_CROPS screenshots read
+// (while their PNGs stay within REPORT_CROP_BYTES), and for the
+// REPORT_EXTREME_CROPS highest and lowest damages of the others. When the
+// rows of a very big folder would take the page past REPORT_PAGE_TARGET,
+// fewer of the first pictures are shown; the extremes always are.
+#pragma once
+
+#include "modes/report/crop_png.h"
+#include "reading/gauge.h"
+
+#include <cstddef>
+#include <cstdint>
+
+constexpr uint32_t REPORT_FIRST_CROPS = 2000;
+constexpr size_t REPORT_CROP_BYTES = 16u << 20;
+constexpr uint32_t REPORT_EXTREME_CROPS = 50;
+constexpr size_t REPORT_PAGE_TARGET = 36u << 20;
+// Page bytes of a row and its chart point, beside its name and picture.
+constexpr size_t REPORT_ROW_BYTES = 320;
+
+// One PNG the scan looked at.
+struct ReportRow {
+    size_t name;         // offset of the file name in Report::names
+    uint64_t time;       // last-write time as the listing has it
+    GaugeResult result;
+    int32_t crop;        // index in Report::crops, -1 for none
+};
+
+// A kept gauge picture.
+struct ReportCrop {
+    CropPng png;
+    uint32_t row;
+    int width, height;
+    int bar_end;         // x just past the filled part
+};
+
+struct HeldCrop;  // a picture the collector holds back (report_collect.cpp)
+
+struct Report {
+    ReportRow* rows;
+    uint32_t row_count;
+    size_t row_capacity;
+    char* names;         // the rows' file names, each terminated
+    size_t names_size, names_capacity;
+    ReportCrop* crops;   // REPORT_FIRST_CROPS + 2 * REPORT_EXTREME_CROPS
+    uint32_t crop_count;
+    uint32_t first_crops;// crops of the first screenshots: crops[0..first_crops-1]
+    uint32_t first_shown;// of them, those on the page
+    size_t crop_bytes;   // PNG bytes of the first crops
+    uint32_t read_count; // rows whose screenshot was read
+    HeldCrop* highest;   // the highest damages past the first crops
+    HeldCrop* lowest;    // the lowest damages past the first crops
+    uint32_t highest_count, lowest_count;
+    bool failed;         // memory ran short: the page cannot be written
+};
+
+// The name of a row.
+const char* report_row_name(const Report& report, const ReportRow& row);

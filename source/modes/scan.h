@@ -1,0 +1,31 @@
+// scan.h - the scan mode: the damage of every screenshot in the folder.
+//
+// Reads every PNG of the working directory in listing order and writes
+//   raw.txt     one line per screenshot read: its damage, e.g. "46.3%"
+//   output.txt  the summary: one line for a single screenshot, else seven
+// Damage is 1000 minus the reading, shown as a percentage with one decimal.
+// Lines end in CR LF.
+#pragma once
+
+#include "reading/gauge.h"
+
+#include <cstdint>
+#include <cstdio>
+
+// The scan mode.
+void run_scan();
+
+struct FileEntry;
+
+// What another mode built on the scan (the report) is given of each PNG, in
+// listing order, after the scan has printed that file's message if it had
+// one. crop is null unless want_crop is set and the screenshot was read.
+struct ScanHooks {
+    bool want_crop;
+    void (*on_result)(void* context, const FileEntry& entry, const GaugeResult& result,
+                      const GaugeCrop* crop);
+    void* context;
+};
+
+// The scan mode, telling the hooks (when not null) about every PNG.
+void run_scan_with(const ScanHooks* hooks);

@@ -1,0 +1,371 @@
+// watch.cpp - the watch mode (see watch.h).
+//
+// News of a written PNG leads to a look at the file. A complete one is read
+// at once; any other waits in the pending table and is looked at again on its
+// next news or when its wait runs out. The last RECENT_READINGS readings are
+// remembered by name and file state, so that more news of a write already read
+// does not read it twice, while a new write (another time, size or ending)
+// does.
+#include "modes/watch.h"
+
+#include "modes/damage.h"
+#include "modes/messages.h"
+#include "platform/platform.h"
+#include "reading/file_list.h"
+#include "reading/names.h"
+#include "reading/png_format.h"
+#include "reading/screenshot.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+constexpr int MAX_PENDING = 256;
+constexpr int RECENT_READINGS = 64;
+constexpr int FIRST_WAIT_MS = 25;
+constexpr int LONGEST_WAIT_MS = 400;
+constexpr int POLL_INTERVAL_MS = 1000;
+
+void format_watch_summary(uint32_t count, uint64_t sum, char* text, int text_size) {
+    if (count == 0) {
+        snprintf(text, static_cast<size_t>(text_size), "Read 0 screenshots");
+        return;
+    }
+    char damage[PERCENT_TEXT_SIZE];
+    format_percent(damage_of(average_reading(sum, count)), damage);
+    snprintf(text, static_cast<size_t>(text_size), "Read %u screenshots, average damage %s", count,
+             damage);
+}
+
+// ---- the session -----------------------------------------------------------------
+
+struct PendingFile {
+    bool used;
+    char name[DIR_NAME_SIZE];
+    uint64_t give_up_ms;  // read as it is from then on (unless still busy)
+    uint64_t look_ms;     // when to look again
+    int wait_ms;          // the wait before that look
+};
+
+struct RecentReading {
+    char name[DIR_NAME_SIZE];
+    FileLook look;
+};
+
+// A PNG found by a listing.
+struct ListedFile {
+    char name[DIR_NAME_SIZE];
+    uint64_t time;
+    uint32_t size;
+    uint64_t key;  // hash of the name
+};
+
+struct WatchSession {
+    uint32_t count;
+    uint64_t sum;
+    uint64_t since;  // file time of the latest reading (or of the start)
+    bool folder_gone;
+    PendingFile pending[MAX_PENDING];
+    RecentReading recent[RECENT_READINGS];
+    int recent_next;
+    // Listings: a fresh one, and for looking every second the one before.
+    ListedFile* listed;
+    int listed_count;
+    ListedFile* previous;
+    int previous_count;
+    ListedFile* news;
+    int capacity;  // files each of the three has room for
+};
+
+static WatchSession session;
+
+static void print_line(const char* text) {
+    printf("%s\n", text);
+    fflush(stdout);
+}
+
+static bool same_state(const FileLook& a, const FileLook& b) {
+    return a.time == b.time && a.size == b.size && a.id == b.id && a.tail_size == b.tail_size &&
+           memcmp(a.tail, b.tail, static_cast<size_t>(a.tail_size)) == 0;
+}
+
+static bool already_read(const char* name, const FileLook& look) {
+    for (const RecentReading& recent : session.recent) {
+        if (recent.look.state == FileState::ready && same_state(recent.look, look) &&
+            strcmp(recent.name, name) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+static PendingFile* find_pending(const char* name) {
+    for (PendingFile& file : session.pending) {
+        if (file.used && strcmp(file.name, name) == 0) return &file;
+    }
+    return nullptr;
+}
+
+static void read_now(const char* name, const FileLook& look) {
+    GaugeResult result = read_gauge(name);
+    show_reading(result, name);
+    if (result.status == GaugeStatus::read) {
+        ++session.count;
+        session.sum += result.reading;
+    }
+    RecentReading& recent = session.recent[session.recent_next];
+    session.recent_next = (session.recent_next + 1) % RECENT_READINGS;
+    snprintf(recent.name, sizeof recent.name, "%s", name);
+    recent.look = look;
+    session.since = std::max(session.since, look.time);
+}
+
+// Reads the file as it is now: its wait is over.
+static void read_as_it_is(PendingFile* file) {
+    FileLook look;
+    look_at_file(file->name, &look);
+    file->used = false;
+    if (look.state == FileState::ready && !already_read(file->name, look)) {
+        read_now(file->name, look);
+    }
+}
+
+// A pending entry for name, new or renewed: its wait starts again.
+static void keep_waiting(const char* name, PendingFile* file) {
+    uint64_t now = clock_ms();
+    if (!file) {
+        for (PendingFile& free_file : session.pending) {
+            if (!free_file.used) {
+                file = &free_file;
+                break;
+            }
+        }
+    }
+    if (!file) {  // the table is full: the one waiting longest is read as it is
+        file = &session.pending[0];
+        for (PendingFile& other : session.pending) {
+            if (other.give_up_ms < file->give_up_ms) file = &other;
+        }
+        read_as_it_is(file);
+    }
+    snprintf(file->name, sizeof file->name, "%s", name);
+    file->used = true;
+    file->give_up_ms = now + COMPLETION_WAIT_MS;
+    file->wait_ms = FIRST_WAIT_MS;
+    file->look_ms = now + FIRST_WAIT_MS;
+}
+
+// News of name: reads it when it is complete, else waits for it.
+static void consider(const char* name) {
+    if (!name_is_png(name)) return;
+    FileLook look;
+    look_at_file(name, &look);
+    PendingFile* file = find_pending(name);
+    if (look.state == FileState::missing || look.state == FileState::not_regular ||
+        (look.state == FileState::ready && already_read(name, look))) {
+        if (file) file->used = false;
+        return;
+    }
+    if (look.state == FileState::ready && ends_with_iend(look.tail, look.tail_size)) {
+        if (file) file->used = false;
+        read_now(name, look);
+        return;
+    }
+    keep_waiting(name, file);
+}
+
+// Looks again at a pending file whose wait ran out.
+static void look_again(PendingFile* file, uint64_t now) {
+    FileLook look;
+    look_at_file(file->name, &look);
+    if (look.state == FileState::missing || look.state == FileState::not_regular ||
+        (look.state == FileState::ready && already_read(file->name, look))) {
+        file->used = false;
+        return;
+    }
+    bool complete = look.state == FileState::ready && ends_with_iend(look.tail, look.tail_size);
+    if (complete || (look.state == FileState::ready && now >= file->give_up_ms)) {
+        file->used = false;
+        read_now(file->name, look);
+        return;
+    }
+    file->wait_ms = std::min(file->wait_ms * 2, LONGEST_WAIT_MS);
+    file->look_ms = now + static_cast<uint64_t>(file->wait_ms);
+    if (look.state == FileState::ready) file->look_ms = std::min(file->look_ms, file->give_up_ms);
+}
+
+static void look_at_due_files() {
+    uint64_t now = clock_ms();
+    for (PendingFile& file : session.pending) {
+        if (file.used && file.look_ms <= now) look_again(&file, now);
+    }
+}
+
+// Milliseconds until the next pending look (at most limit; -1 for none).
+static int time_to_next_look(int limit) {
+    uint64_t now = clock_ms();
+    int wait = limit;
+    for (const PendingFile& file : session.pending) {
+        if (!file.used) continue;
+        int until = file.look_ms > now ? static_cast<int>(file.look_ms - now) : 0;
+        if (wait < 0 || until < wait) wait = until;
+    }
+    return wait;
+}
+
+// ---- listing the folder ---------------------------------------------------------
+
+static uint64_t name_key(const char* name) {
+    uint64_t hash = 1469598103934665603u;  // FNV-1a
+    for (const unsigned char* c = reinterpret_cast<const unsigned char*>(name); *c; ++c) {
+        hash = (hash ^ *c) * 1099511628211u;
+    }
+    return hash;
+}
+
+// Room for `count` files in each listing; false when memory is short.
+static bool make_room(int count) {
+    if (count <= session.capacity) return true;
+    size_t bytes = sizeof(ListedFile) * static_cast<size_t>(count);
+    ListedFile** blocks[] = {&session.listed, &session.previous, &session.news};
+    for (ListedFile** block : blocks) {
+        ListedFile* grown = static_cast<ListedFile*>(realloc(*block, bytes));
+        if (!grown) return false;
+        *block = grown;
+    }
+    session.capacity = count;
+    return true;
+}
+
+enum class Listing { listed, unreadable, short_of_memory };
+
+// Lists the folder's PNGs into session.listed with the program's listing.
+static Listing list_folder() {
+    session.listed_count = 0;
+    Listing outcome = Listing::short_of_memory;
+    if (file_list_list_files() && make_room(file_list.file_count)) {
+        outcome = Listing::listed;
+        for (int slot = 0; slot < file_list.file_count; ++slot) {
+            const FileEntry& entry = file_list.entries[file_list.index[slot]];
+            if (!entry_is_png(entry)) continue;
+            ListedFile& file = session.listed[session.listed_count++];
+            snprintf(file.name, sizeof file.name, "%s", entry.path);
+            file.time = entry.time;
+            file.size = entry.size;
+            file.key = name_key(entry.path);
+        }
+    }
+    if (file_list.failed) outcome = Listing::unreadable;
+    file_list_release();
+    return outcome;
+}
+
+static bool earlier(const ListedFile& a, const ListedFile& b) {
+    if (a.time != b.time) return a.time < b.time;
+    return strcmp(a.name, b.name) < 0;
+}
+
+static bool key_order(const ListedFile& a, const ListedFile& b) { return a.key < b.key; }
+
+// After dropped news: every PNG written since the latest reading, oldest first.
+static void catch_up() {
+    Listing outcome = list_folder();
+    if (outcome == Listing::unreadable) session.folder_gone = true;
+    if (outcome != Listing::listed) return;  // short of memory: nothing to catch up with
+    auto older = [](const ListedFile& file) { return file.time < session.since; };
+    ListedFile* end = std::remove_if(session.listed, session.listed + session.listed_count, older);
+    std::sort(session.listed, end, earlier);
+    for (ListedFile* file = session.listed; file != end; ++file) consider(file->name);
+    session.listed_count = 0;
+}
+
+// Looking every second: the listing is compared with the one before, and
+// each PNG that is new or changed is news, oldest first.
+static bool changed_since_previous(const ListedFile& file) {
+    const ListedFile* begin = session.previous;
+    const ListedFile* end = session.previous + session.previous_count;
+    const ListedFile* at = std::lower_bound(begin, end, file, key_order);
+    for (; at != end && at->key == file.key; ++at) {
+        if (strcmp(at->name, file.name) == 0) return at->time != file.time || at->size != file.size;
+    }
+    return true;
+}
+
+static bool look_at_folder(bool first) {
+    Listing outcome = list_folder();
+    if (outcome == Listing::unreadable) return false;
+    if (outcome != Listing::listed) return true;  // short of memory: no news
+    std::sort(session.listed, session.listed + session.listed_count, key_order);
+    if (!first) {
+        ListedFile* news = session.news;
+        int count = 0;
+        for (int i = 0; i < session.listed_count; ++i) {
+            if (changed_since_previous(session.listed[i])) news[count++] = session.listed[i];
+        }
+        std::sort(news, news + count, earlier);
+        for (int i = 0; i < count; ++i) consider(news[i].name);
+    }
+    std::swap(session.listed, session.previous);
+    session.previous_count = session.listed_count;
+    return true;
+}
+
+// ---- the mode -------------------------------------------------------------------
+
+static void handle(const WatchEvent& event) {
+    switch (event.kind) {
+    case WatchEventKind::written:
+        consider(event.name);
+        break;
+    case WatchEventKind::overflow:
+        catch_up();
+        break;
+    case WatchEventKind::folder_gone:
+        session.folder_gone = true;
+        break;
+    }
+}
+
+static void finish() {
+    char summary[96];
+    format_watch_summary(session.count, session.sum, summary, sizeof summary);
+    print_line(summary);
+}
+
+void run_watch() {
+    stop_requests_start();
+    session.since = file_time_now();
+    FolderWatch* watch = folder_watch_start(".");
+    bool looking = watch == nullptr;
+    if (looking && !look_at_folder(true)) session.folder_gone = true;
+    print_line("Watching for new screenshots. Press Ctrl+C to stop.");
+    if (looking) {
+        print_line("Warning: Cannot watch this folder for changes; looking every second instead.");
+    }
+    uint64_t next_listing = clock_ms() + POLL_INTERVAL_MS;
+    while (!stop_requested() && !session.folder_gone) {
+        if (watch) {
+            WatchEvent event;
+            if (folder_watch_next(watch, time_to_next_look(-1), &event)) handle(event);
+        } else {
+            uint64_t now = clock_ms();
+            int until_listing = next_listing > now ? static_cast<int>(next_listing - now) : 0;
+            wait_for_stop_request(time_to_next_look(until_listing));
+            if (!stop_requested() && clock_ms() >= next_listing) {
+                if (!look_at_folder(false)) session.folder_gone = true;
+                next_listing = clock_ms() + POLL_INTERVAL_MS;
+            }
+        }
+        if (!stop_requested() && !session.folder_gone) look_at_due_files();
+    }
+    folder_watch_end(watch);
+    if (session.folder_gone && !stop_requested()) {
+        print_line("Error: Stopped watching: the folder can no longer be read.");
+    }
+    finish();
+    free(session.listed);
+    free(session.previous);
+    free(session.news);
+    session.listed = session.previous = session.news = nullptr;
+}

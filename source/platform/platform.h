@@ -1,0 +1,268 @@
+// platform.h - the few services the program takes from the operating system:
+// directory, file, output file, time, console, clipboard, watch, interrupt.
+//
+// This floor chooses no text of its own: it hands back the system's error
+// codes and leaves every message to the modes. Everything above it is plain
+// portable C++; each service lives in a small unit per platform, in posix/
+// and win32/ side by side (the Windows units alone share win32/text.h, the
+// UTF-8 <-> UTF-16 conversion):
+//
+//   win32/dir.cpp        posix/dir.cpp
+//   win32/file.cpp       posix/file.cpp
+//   win32/clipboard.cpp  posix/clipboard.cpp
+//   win32/terminal.cpp   posix/terminal.cpp
+//   win32/output.cpp     posix/output.cpp
+//   win32/watch.cpp      posix/watch.cpp
+//   win32/console.cpp    posix/console.cpp
+//   win32/time.cpp       posix/time.cpp
+//
+// The build picks one of each pair (source/platform/CMakeLists.txt);
+// output_file.cpp is the portable layer over the output units. The rest of
+// the program only sees the declarations below.
+//
+// Names are bytes in the platform's file name encoding: on POSIX systems the
+// bytes the file system holds, on Windows always UTF-8 (the Windows units
+// convert to and from the UTF-16 names of the system themselves, whatever
+// the system's ANSI code page), so a name that the directory search yields
+// always opens with open_regular_file and prints as UTF-8.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+
+// Separator that the listing puts between a directory and a name in its
+// search pattern and paths.
+#ifdef _WIN32
+constexpr char PATH_SEPARATOR = '\\';
+#else
+constexpr char PATH_SEPARATOR = '/';
+#endif
+
+// Longest name a directory entry can carry, terminator included: a Windows
+// name has up to 255 UTF-16 units, each at most 3 bytes of UTF-8 (a pair of
+// surrogates gives 4 bytes for 2 units), and POSIX names are at most 255
+// bytes (NAME_MAX). A longer name is passed over by the search.
+constexpr int DIR_NAME_SIZE = 3 * 255 + 1;
+
+// One entry of a directory, as the search yields it.
+struct DirItem {
+    char name[DIR_NAME_SIZE];  // bytes as the file system has them, zero-terminated
+    bool is_directory;
+    uint64_t time;             // last-write time; only its order matters
+    uint32_t size;             // low 32 bits of the size, 0 for a directory
+};
+
+struct DirSearch;  // one running search, owned by the platform unit
+
+// Starts listing the directory named by a pattern of the form
+// "<directory><PATH_SEPARATOR>*". Returns nullptr when the directory cannot be
+// read and sets *error to the system's error code.
+DirSearch* dir_search_start(const char* pattern, int* error);
+
+// Fills *item with the next entry; false when there are no more. Entries are
+// offered in the platform's order, "." and ".." included where it has them.
+bool dir_search_next(DirSearch* search, DirItem* item);
+
+// Ends the search and releases it.
+void dir_search_end(DirSearch* search);
+
+// Opens a regular file for binary reading without ever blocking: a name that
+// turned into a named pipe, a device or a directory since it was listed is
+// refused. Returns nullptr when the file cannot be opened or is not a regular
+// file. The path is in the bytes the directory search gives.
+FILE* open_regular_file(const char* path);
+
+// True when standard error is a terminal (on Windows, a console) that a
+// progress line can be drawn on; false when it goes to a file, a pipe or the
+// null device.
+bool stderr_is_terminal();
+// ---- Files the program writes, replaced whole or not at all ----
+//
+//     FILE* file;
+//     char target[N], temporary[N];
+//     switch (output_start("raw.txt", target, temporary, N, &file)) {
+//     case OutputStart::temporary: write to file, then output_replace(file, temporary, target)
+//                                  (or output_discard(file, temporary) to drop it)
+//     case OutputStart::direct:    write to file, then fclose(file)
+//     case OutputStart::refused:   the file cannot be opened
+//     }
+//
+// While a temporary file exists, an interruption of the program (Ctrl+C,
+// SIGINT, SIGTERM, SIGHUP; the console's Ctrl+C and close on Windows)
+// removes it before the program ends as it would have without it.
+
+enum class OutputStart { temporary, direct, refused };
+
+// Starts writing the file that name leads to, following symbolic links:
+// - a regular file that may be written, or nothing yet: creates an empty
+//   temporary file in that file's own folder and opens *file on it; target
+//   then names the file to replace (a link's target, the link staying as it
+//   is) and temporary the temporary file, both in `size` bytes;
+// - a device or a named pipe: opens name itself for writing, as it is;
+// - a directory, a read-only file or one this user may not write, a folder
+//   that takes no new file, or a name too long: refused (nothing is changed).
+OutputStart output_start(const char* name, char* target, char* temporary, size_t size,
+                         FILE** file);
+
+// Flushes file, writes it through to the disk, closes it and puts temporary
+// in target's place. False when any step failed (an earlier write included):
+// the temporary file is then removed and target left exactly as it was.
+bool output_replace(FILE* file, const char* temporary, const char* target);
+
+// Closes file and removes the temporary file.
+void output_discard(FILE* file, const char* temporary);
+// The console, around the whole run of the program:
+//
+//     console_begin();
+//     ... print ...
+//     console_end();
+//
+// On Windows, when standard output is a console window, console_begin has the
+// window show the program's UTF-8 output (the names of screenshots) as the
+// characters they are, whatever the console's code page, which stays as it
+// was; console_end flushes and writes out what is left. Output to a file or
+// pipe is UTF-8 bytes in any case. On POSIX systems both do nothing.
+void console_begin();
+void console_end();
+
+// The clipboard, as two plain function pointers so that tests can put a
+// recorder in its place. Both ignore failures and print nothing.
+struct Clipboard {
+    void (*put_text)(const char* text);  // the clipboard then holds exactly text
+    void (*empty)();                     // the clipboard then holds nothing
+};
+
+// The system clipboard of this platform.
+extern const Clipboard SYSTEM_CLIPBOARD;
+
+// The clipboard the program uses; SYSTEM_CLIPBOARD unless a test replaced it.
+extern Clipboard clipboard;
+
+// ---- Watching a folder (platform_*_watch.cpp) ------------------------------
+//
+// What the watch mode needs from the system: news of files written into a
+// folder, a way to be told to stop (Ctrl+C), a clock, and a close look at one
+// file. Used like this:
+//
+//     stop_requests_start();
+//     FolderWatch* watch = folder_watch_start(".");   // null: look every second
+//     WatchEvent event;
+//     while (!stop_requested()) {
+//         if (folder_watch_next(watch, timeout_ms, &event)) ... event ...
+//     }
+//     folder_watch_end(watch);
+//
+// Linux uses inotify (a file closed after writing, or renamed or moved in);
+// Windows uses ReadDirectoryChangesW (a file added, changed or renamed in).
+
+enum class WatchEventKind {
+    written,      // name was written, renamed or moved into the folder
+    overflow,     // the system dropped news: list the folder to catch up
+    folder_gone,  // the folder was removed or can no longer be read
+};
+
+struct WatchEvent {
+    WatchEventKind kind;
+    char name[DIR_NAME_SIZE];  // for written: the name in the folder, as listed
+};
+
+struct FolderWatch;  // one running watch, owned by the platform unit
+
+// Starts watching the folder (not its subfolders). Null when the system
+// cannot watch it (limits reached, unsupported file system).
+FolderWatch* folder_watch_start(const char* folder);
+
+// Sleeps in the system's wait until the folder changes, a stop is requested
+// or timeout_ms pass (negative: no limit). True with *event filled when there
+// is news; false on a timeout or a stop request.
+bool folder_watch_next(FolderWatch* watch, int timeout_ms, WatchEvent* event);
+
+void folder_watch_end(FolderWatch* watch);
+
+// Makes Ctrl+C (and SIGTERM and SIGHUP on POSIX, closing the console on
+// Windows) request a stop instead of ending the process. The request wakes
+// folder_watch_next and wait_for_stop_request at once.
+void stop_requests_start();
+bool stop_requested();
+
+// Sleeps for timeout_ms, or less when a stop is requested.
+void wait_for_stop_request(int timeout_ms);
+
+// Milliseconds of a clock that only goes forward.
+uint64_t clock_ms();
+
+// The present time in the units of DirItem::time.
+uint64_t file_time_now();
+
+enum class FileState {
+    missing,      // gone, or cannot be looked at
+    not_regular,  // a directory, a pipe, a device
+    busy,         // its writer still holds it (Windows: it cannot be opened alone)
+    ready,        // can be read; the fields below are filled in
+};
+
+constexpr int FILE_TAIL_SIZE = 16;
+
+struct FileLook {
+    FileState state;
+    uint64_t time;                  // last-write time, in the units of DirItem::time
+    uint64_t size;
+    uint64_t id;                    // the file's identity on its volume (inode, file index)
+    unsigned char tail[FILE_TAIL_SIZE];  // its last bytes
+    int tail_size;                  // how many of them there are (less for a short file)
+};
+
+// Looks at a file without changing it and without ever blocking.
+void look_at_file(const char* path, FileLook* look);
+// File times as calendar time (posix/time.cpp,
+// win32/time.cpp). A last-write time from the directory search
+// counts from a platform's own epoch; these are the one place that knows it.
+// local_time.h turns them into text.
+
+// Whole seconds since 1970-01-01 00:00:00 UTC (negative before).
+int64_t file_time_seconds(uint64_t time);
+
+// The machine's local calendar time of seconds since 1970; false when the
+// system cannot tell it.
+bool local_calendar_time(int64_t seconds, struct tm* local);
+
+// ---- Files the program writes, replaced whole or not at all (output_file.cpp) ----
+//
+// The portable layer over output_start and its two ends:
+//
+//     OutputFile out;
+//     if (!output_file_open(&out, "raw.txt")) ... it cannot be created ...
+//     fprintf(out.file, ...);
+//     if (!output_file_commit(&out)) ... a write failed; the old file stands ...
+//
+// output_file_abort(&out) drops what was written. Every OutputFile that is
+// opened ends in exactly one commit or abort.
+//
+// A regular file (or one that does not exist yet) is written to a temporary
+// file in its folder and put in the old file's place by the commit only when
+// every write and the flush to disk succeeded; otherwise, and when the program
+// is interrupted, the old file stays exactly as it was and the temporary file
+// goes. A symbolic link is followed: the file it leads to is replaced, the
+// link stays. A device or a named pipe is written directly. A directory, a
+// read-only file, or a folder that takes no new file cannot be opened.
+
+
+constexpr int OUTPUT_PATH_SIZE = 4096;
+
+struct OutputFile {
+    FILE* file;                        // where the content goes
+    char target[OUTPUT_PATH_SIZE];     // the file that is replaced
+    char temporary[OUTPUT_PATH_SIZE];  // written first, then put in target's place
+    bool direct;                       // writing straight into target
+};
+
+// Starts writing the file called name; false when it cannot be opened.
+bool output_file_open(OutputFile* out, const char* name);
+
+// Finishes the file; false when any write, the flush or the replacement
+// failed.
+bool output_file_commit(OutputFile* out);
+
+// Drops the file.
+void output_file_abort(OutputFile* out);

@@ -1,0 +1,25 @@
+// platform/posix/file.cpp - opening a screenshot on POSIX systems.
+//
+// The file is opened with O_NONBLOCK, so that a named pipe put in a
+// screenshot's place cannot hang the program, and then checked with fstat:
+// only a regular file is handed on, as a stdio stream in blocking mode.
+#include "platform/platform.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+FILE* open_regular_file(const char* path) {
+    int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return nullptr;
+    struct stat info;
+    int flags = fcntl(fd, F_GETFL);
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || flags < 0 ||
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    FILE* file = fdopen(fd, "rb");
+    if (!file) close(fd);
+    return file;
+}

@@ -1,0 +1,240 @@
+// platform/posix/output.cpp - files the program writes, on POSIX systems.
+//
+// A file is written to a temporary file ".NAME.PID.N.tmp" in the folder of the
+// file it replaces (the listing passes over names beginning with a dot),
+// flushed to the disk with fsync and moved into place with rename, which
+// replaces the old file in one step. Symbolic links are followed to the file
+// they lead to, so the link stays. Devices and named pipes are written
+// directly, never renamed over.
+//
+// The names of the temporary files that exist are kept in a small table that
+// a handler of SIGINT, SIGTERM and SIGHUP reads: it removes them (unlink is
+// safe in a signal handler), then lets the signal end the program as it
+// would have without the handler.
+#include "platform/platform.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int NAME_SIZE = 4096;
+constexpr int MAX_LINK_HOPS = 40;
+constexpr int SLOTS = 4;  // temporary files open at once
+const int SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Temporary files to remove on a signal. A slot's name is complete before
+// its flag is set, and the flag is cleared before the name is reused.
+char pending_names[SLOTS][NAME_SIZE];
+volatile sig_atomic_t pending_used[SLOTS];
+bool handlers_installed = false;
+
+void remove_pending_and_die(int signal_number) {
+    for (int i = 0; i < SLOTS; ++i) {
+        if (pending_used[i]) unlink(pending_names[i]);
+    }
+    struct sigaction action = {};
+    action.sa_handler = SIG_DFL;
+    sigemptyset(&action.sa_mask);
+    sigaction(signal_number, &action, nullptr);
+    raise(signal_number);  // delivered as soon as this handler returns
+}
+
+// Installs the handler for each signal the program does not ignore (a
+// program started with SIGINT ignored, as in the background, keeps it so).
+void install_handlers() {
+    if (handlers_installed) return;
+    handlers_installed = true;
+    for (int signal_number : SIGNALS) {
+        struct sigaction old_action;
+        if (sigaction(signal_number, nullptr, &old_action) != 0) continue;
+        if (old_action.sa_handler == SIG_IGN) continue;
+        struct sigaction action = {};
+        action.sa_handler = remove_pending_and_die;
+        sigemptyset(&action.sa_mask);
+        for (int other : SIGNALS) sigaddset(&action.sa_mask, other);
+        sigaction(signal_number, &action, nullptr);
+    }
+}
+
+// Blocks the handled signals while a temporary file is created and
+// registered, so that none is ever left behind unregistered.
+struct SignalsBlocked {
+    sigset_t previous;
+    SignalsBlocked() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int signal_number : SIGNALS) sigaddset(&set, signal_number);
+        sigprocmask(SIG_BLOCK, &set, &previous);
+    }
+    ~SignalsBlocked() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
+};
+
+bool register_pending(const char* name) {
+    for (int i = 0; i < SLOTS; ++i) {
+        if (pending_used[i]) continue;
+        memcpy(pending_names[i], name, strlen(name) + 1);
+        std::atomic_signal_fence(std::memory_order_seq_cst);
+        pending_used[i] = 1;
+        return true;
+    }
+    return false;
+}
+
+void forget_pending(const char* name) {
+    for (int i = 0; i < SLOTS; ++i) {
+        if (pending_used[i] && strcmp(pending_names[i], name) == 0) {
+            pending_used[i] = 0;
+            std::atomic_signal_fence(std::memory_order_seq_cst);
+        }
+    }
+}
+
+// Length of the folder part of path, its last '/' included (0: none).
+size_t folder_length(const char* path) {
+    const char* slash = strrchr(path, '/');
+    return slash ? static_cast<size_t>(slash - path) + 1 : 0;
+}
+
+enum class Kind { missing, regular, directory, other, unusable };
+
+// Follows name through symbolic links to the path it finally leads to
+// (into final, NAME_SIZE bytes) and tells what is there.
+Kind resolve(const char* name, char* final, struct stat* info) {
+    if (strlen(name) >= NAME_SIZE) return Kind::unusable;
+    strcpy(final, name);
+    for (int hop = 0; hop < MAX_LINK_HOPS; ++hop) {
+        if (lstat(final, info) != 0) return errno == ENOENT ? Kind::missing : Kind::unusable;
+        if (S_ISREG(info->st_mode)) return Kind::regular;
+        if (S_ISDIR(info->st_mode)) return Kind::directory;
+        if (!S_ISLNK(info->st_mode)) return Kind::other;
+
+        char link[NAME_SIZE];
+        ssize_t length = readlink(final, link, sizeof link - 1);
+        if (length < 0) return Kind::unusable;
+        link[length] = '\0';
+        // A relative link is relative to the folder the link is in.
+        size_t keep = link[0] == '/' ? 0 : folder_length(final);
+        if (keep + static_cast<size_t>(length) >= NAME_SIZE) return Kind::unusable;
+        memmove(final + keep, link, static_cast<size_t>(length) + 1);
+    }
+    return Kind::unusable;  // a loop of links
+}
+
+// A file the user protected (no write permission for anyone, which stops
+// even the superuser here) or that this user may not write.
+bool may_replace(const char* path, const struct stat& info) {
+    return (info.st_mode & 0222) != 0 && faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) == 0;
+}
+
+// Creates ".NAME.PID.N.tmp" beside final and registers it; the open
+// descriptor, or -1.
+int create_temporary(const char* final, char* temporary, size_t size) {
+    size_t folder = folder_length(final);
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        int written = snprintf(temporary, size, "%.*s.%s.%ld.%u.tmp", static_cast<int>(folder),
+                               final, final + folder, static_cast<long>(getpid()), attempt);
+        if (written < 0 || static_cast<size_t>(written) >= size ||
+            static_cast<size_t>(written) >= NAME_SIZE) {
+            return -1;
+        }
+        SignalsBlocked blocked;
+        int fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return -1;
+        }
+        if (!register_pending(temporary)) {
+            close(fd);
+            unlink(temporary);
+            return -1;
+        }
+        return fd;
+    }
+    return -1;
+}
+
+// The replacement keeps the old file's permissions and, where allowed, its
+// owner.
+void keep_mode_and_owner(int fd, const struct stat& old) {
+    fchmod(fd, old.st_mode & 07777);
+    if (old.st_uid != geteuid() || old.st_gid != getegid()) {
+        if (fchown(fd, old.st_uid, old.st_gid) != 0) {
+            // Only the superuser may give a file away; the file stays ours.
+        }
+    }
+}
+
+// Writes the folder holding path through to the disk, so the rename lasts.
+void sync_folder_of(const char* path) {
+    char folder[NAME_SIZE];
+    size_t length = folder_length(path);
+    if (length == 0) {
+        strcpy(folder, ".");
+    } else {
+        memcpy(folder, path, length);
+        folder[length] = '\0';
+    }
+    int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+}  // namespace
+
+OutputStart output_start(const char* name, char* target, char* temporary, size_t size,
+                         FILE** file) {
+    *file = nullptr;
+    char final[NAME_SIZE];
+    struct stat info;
+    Kind kind = resolve(name, final, &info);
+    if (kind == Kind::other) {
+        *file = fopen(name, "wb");
+        return *file ? OutputStart::direct : OutputStart::refused;
+    }
+    if (kind == Kind::directory || kind == Kind::unusable) return OutputStart::refused;
+    if (kind == Kind::regular && !may_replace(final, info)) return OutputStart::refused;
+    if (strlen(final) >= size) return OutputStart::refused;
+
+    install_handlers();
+    int fd = create_temporary(final, temporary, size);
+    if (fd < 0) return OutputStart::refused;
+    if (kind == Kind::regular) keep_mode_and_owner(fd, info);
+    *file = fdopen(fd, "wb");
+    if (!*file) {
+        close(fd);
+        unlink(temporary);
+        forget_pending(temporary);
+        return OutputStart::refused;
+    }
+    strcpy(target, final);
+    return OutputStart::temporary;
+}
+
+bool output_replace(FILE* file, const char* temporary, const char* target) {
+    bool ok = fflush(file) == 0 && !ferror(file);
+    ok = ok && fsync(fileno(file)) == 0;
+    ok = fclose(file) == 0 && ok;
+    // Whatever took target's place meanwhile, a device is never renamed over.
+    struct stat info;
+    if (ok && lstat(target, &info) == 0) {
+        ok = S_ISREG(info.st_mode) || S_ISLNK(info.st_mode);
+    }
+    ok = ok && rename(temporary, target) == 0;
+    if (!ok) unlink(temporary);
+    forget_pending(temporary);
+    if (ok) sync_folder_of(target);
+    return ok;
+}
+
+void output_discard(FILE* file, const char* temporary) {
+    fclose(file);
+    unlink(temporary);
+    forget_pending(temporary);
+}

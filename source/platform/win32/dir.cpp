@@ -1,0 +1,75 @@
+// platform/win32/dir.cpp - directory search on Windows.
+//
+// The search runs on the system's own UTF-16 names (FindFirstFileW and
+// FindNextFileW) and hands each name on in UTF-8, so that every name Windows
+// holds comes through whole, whatever the system's ANSI code page, and opens
+// again with open_regular_file. The pattern is UTF-8 too.
+//
+// FindFirstFileW both starts the search and fills in its first entry, so that
+// entry is kept in the search until the first dir_search_next hands it out.
+// "." and ".." come as Windows lists them (the listing passes over every name
+// that begins with a dot).
+#include "platform/platform.h"
+#include "platform/win32/text.h"
+
+#include <cstdlib>
+#include <cwchar>
+#include <windows.h>
+
+// Every name Windows can list fits: 255 UTF-16 units, 3 UTF-8 bytes at most
+// for each.
+static_assert(DIR_NAME_SIZE >= 3 * 255 + 1, "DIR_NAME_SIZE holds a Windows name in UTF-8");
+
+struct DirSearch {
+    HANDLE handle;
+    WIN32_FIND_DATAW data;
+    bool data_pending;  // data holds an entry not yet handed out
+};
+
+DirSearch* dir_search_start(const char* pattern, int* error) {
+    wchar_t* wide = wide_from_utf8(pattern);
+    if (!wide) {
+        *error = ERROR_INVALID_NAME;
+        return nullptr;
+    }
+    WIN32_FIND_DATAW data;
+    HANDLE handle = FindFirstFileW(wide, &data);
+    DWORD failure = GetLastError();
+    free(wide);
+    if (handle == INVALID_HANDLE_VALUE) {
+        *error = static_cast<int>(failure);
+        return nullptr;
+    }
+    DirSearch* search = static_cast<DirSearch*>(malloc(sizeof(DirSearch)));
+    if (!search) {
+        FindClose(handle);
+        *error = ERROR_NOT_ENOUGH_MEMORY;
+        return nullptr;
+    }
+    search->handle = handle;
+    search->data = data;
+    search->data_pending = true;
+    return search;
+}
+
+bool dir_search_next(DirSearch* search, DirItem* item) {
+    for (;;) {
+        if (!search->data_pending && !FindNextFileW(search->handle, &search->data)) return false;
+        search->data_pending = false;
+
+        const WIN32_FIND_DATAW& data = search->data;
+        size_t units = wcsnlen(data.cFileName, sizeof data.cFileName / sizeof data.cFileName[0]);
+        if (units == sizeof data.cFileName / sizeof data.cFileName[0]) continue;  // no terminator
+        if (!utf8_from_wide(data.cFileName, item->name, sizeof item->name)) continue;
+        item->is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        item->time = static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 |
+                     data.ftLastWriteTime.dwLowDateTime;
+        item->size = item->is_directory ? 0 : data.nFileSizeLow;
+        return true;
+    }
+}
+
+void dir_search_end(DirSearch* search) {
+    FindClose(search->handle);
+    free(search);
+}

@@ -1,0 +1,169 @@
+// platform/win32/output.cpp - files the program writes, on Windows.
+//
+// A file is written to a temporary file ".NAME.PID.N.tmp" in the folder of the
+// file it replaces, flushed to the disk with FlushFileBuffers and moved into
+// place with MoveFileExW (MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH),
+// which also works when there is no old file yet. A symbolic link is followed
+// to its final path (GetFinalPathNameByHandleW), so the link stays; a link
+// that leads nowhere is written through directly. A file with the read-only
+// attribute is refused.
+//
+// Paths are kept in UTF-8 and handed to the wide-character calls, so any
+// name works whatever the code page. A console control handler (Ctrl+C,
+// Ctrl+Break, closing the console) deletes the temporary files that exist;
+// they are open with FILE_SHARE_DELETE, so they go when the process ends.
+#include "platform/platform.h"
+
+#include <cstring>
+#include <cwchar>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+namespace {
+
+constexpr int NAME_SIZE = 4096;
+constexpr int SLOTS = 4;
+
+wchar_t pending_names[SLOTS][NAME_SIZE];
+volatile LONG pending_used[SLOTS];
+bool handler_installed = false;
+
+BOOL WINAPI remove_pending(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        for (int i = 0; i < SLOTS; ++i) {
+            if (pending_used[i]) DeleteFileW(pending_names[i]);
+        }
+    }
+    return FALSE;  // the default handler then ends the program
+}
+
+bool register_pending(const wchar_t* name) {
+    if (!handler_installed) handler_installed = SetConsoleCtrlHandler(remove_pending, TRUE) != 0;
+    for (int i = 0; i < SLOTS; ++i) {
+        if (pending_used[i]) continue;
+        wcscpy(pending_names[i], name);
+        InterlockedExchange(&pending_used[i], 1);
+        return true;
+    }
+    return false;
+}
+
+void forget_pending(const wchar_t* name) {
+    for (int i = 0; i < SLOTS; ++i) {
+        if (pending_used[i] && wcscmp(pending_names[i], name) == 0) {
+            InterlockedExchange(&pending_used[i], 0);
+        }
+    }
+}
+
+bool to_wide(const char* text, wchar_t* wide) {
+    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, NAME_SIZE) != 0;
+}
+
+bool to_utf8(const wchar_t* wide, char* text, size_t size) {
+    int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 0 || static_cast<size_t>(length) > size) return false;
+    return WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, length, nullptr, nullptr) != 0;
+}
+
+// Length of the folder part of path, its last separator included.
+size_t folder_length(const wchar_t* path) {
+    size_t end = 0;
+    for (size_t i = 0; path[i]; ++i) {
+        if (path[i] == L'\\' || path[i] == L'/') end = i + 1;
+    }
+    return end;
+}
+
+// The path a symbolic link finally leads to; false when it leads nowhere.
+bool final_path(const wchar_t* name, wchar_t* final) {
+    HANDLE handle = CreateFileW(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return false;
+    DWORD length = GetFinalPathNameByHandleW(handle, final, NAME_SIZE, FILE_NAME_NORMALIZED);
+    CloseHandle(handle);
+    return length > 0 && length < NAME_SIZE;
+}
+
+HANDLE create_temporary(const wchar_t* final, wchar_t* temporary) {
+    size_t folder = folder_length(final);
+    for (unsigned attempt = 0; attempt < 100; ++attempt) {
+        int written = swprintf(temporary, NAME_SIZE, L"%.*ls.%ls.%lu.%u.tmp",
+                               static_cast<int>(folder), final, final + folder,
+                               static_cast<unsigned long>(GetCurrentProcessId()), attempt);
+        if (written < 0) return INVALID_HANDLE_VALUE;
+        HANDLE handle = CreateFileW(temporary, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                    nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (handle != INVALID_HANDLE_VALUE) return handle;
+        if (GetLastError() != ERROR_FILE_EXISTS) return INVALID_HANDLE_VALUE;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+OutputStart output_start(const char* name, char* target, char* temporary, size_t size,
+                         FILE** file) {
+    *file = nullptr;
+    wchar_t wide_name[NAME_SIZE], final[NAME_SIZE], wide_temporary[NAME_SIZE];
+    if (!to_wide(name, wide_name)) return OutputStart::refused;
+    wcscpy(final, wide_name);
+    DWORD attributes = GetFileAttributesW(wide_name);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+        if (!final_path(wide_name, final)) {
+            *file = _wfopen(wide_name, L"wb");
+            return *file ? OutputStart::direct : OutputStart::refused;
+        }
+        attributes = GetFileAttributesW(final);
+    }
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) return OutputStart::refused;
+    } else if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) {
+        return OutputStart::refused;
+    }
+
+    HANDLE handle = create_temporary(final, wide_temporary);
+    if (handle == INVALID_HANDLE_VALUE) return OutputStart::refused;
+    if (!to_utf8(final, target, size) || !to_utf8(wide_temporary, temporary, size) ||
+        !register_pending(wide_temporary)) {
+        CloseHandle(handle);
+        DeleteFileW(wide_temporary);
+        return OutputStart::refused;
+    }
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY);
+    if (fd < 0) CloseHandle(handle);
+    *file = fd < 0 ? nullptr : _fdopen(fd, "wb");
+    if (!*file) {
+        if (fd >= 0) _close(fd);
+        DeleteFileW(wide_temporary);
+        forget_pending(wide_temporary);
+        return OutputStart::refused;
+    }
+    return OutputStart::temporary;
+}
+
+bool output_replace(FILE* file, const char* temporary, const char* target) {
+    bool ok = fflush(file) == 0 && !ferror(file);
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    ok = ok && FlushFileBuffers(handle) != 0;
+    ok = fclose(file) == 0 && ok;
+    wchar_t wide_temporary[NAME_SIZE], wide_target[NAME_SIZE];
+    bool named = to_wide(temporary, wide_temporary);
+    ok = ok && named && to_wide(target, wide_target) &&
+         MoveFileExW(wide_temporary, wide_target,
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    if (named) {
+        if (!ok) DeleteFileW(wide_temporary);
+        forget_pending(wide_temporary);
+    }
+    return ok;
+}
+
+void output_discard(FILE* file, const char* temporary) {
+    fclose(file);
+    wchar_t wide_temporary[NAME_SIZE];
+    if (!to_wide(temporary, wide_temporary)) return;
+    DeleteFileW(wide_temporary);
+    forget_pending(wide_temporary);
+}

@@ -1,6 +1,0 @@
-// platform_posix_terminal.cpp - is standard error a terminal, on POSIX systems.
-#include "platform.h"
-
-#include <unistd.h>
-
-bool stderr_is_terminal() { return isatty(STDERR_FILENO) == 1; }

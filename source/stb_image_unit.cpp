@@ -1,5 +1,0 @@
-// stb_image_unit.cpp - the one place the image decoder's code is compiled,
-// with the settings of stb_image_setup.h: PNG only, allocating through the
-// decode budget.
-#define STB_IMAGE_IMPLEMENTATION
-#include "stb_image_setup.h"

@@ -1,0 +1,262 @@
+// The report page in a real browser: headless Chromium renders report.html
+// of a generated folder. The rendered DOM must hold the histogram's bars with
+// the readings' counts and a row for every file (hostile names as plain
+// text); the page rendered to a PNG (kept under the build folder as
+// test-artifacts/report.png) must not be blank; and every picture of the page
+// must be a data: PNG that decodes, with no address outside the page.
+//
+// HEALTHGAUGE_BROWSER names the browser (default: chromium, which
+// scripts/install-deps installs).
+#include "modes/report/report_charts.h"
+#include "modes/report/report_html.h"
+#include "support/page_text.h"
+#include "support/screenshot_maker.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <dirent.h>
+#include <map>
+#include <stb_image.h>
+#include <string>
+#include <sys/wait.h>
+#include <vector>
+
+namespace {
+
+// Layout 5 has a 240-pixel bar: every reading used below is exact with it.
+constexpr int TYPE = 5;
+
+std::string browser() {
+    const char* name = getenv("HEALTHGAUGE_BROWSER");
+    return name && *name ? name : "chromium";
+}
+
+// Runs a shell command; its standard output, and its exit status in *status.
+std::string command_output(const std::string& command, int* status) {
+    std::string output;
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) {
+        *status = -1;
+        return output;
+    }
+    char buffer[65536];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
+    int result = pclose(pipe);
+    *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
+    return output;
+}
+
+// Chromium, headless, as root and on a closed network: no sandbox, no GPU,
+// no background connections, a fresh profile.
+std::string browser_command(const TempFolder& folder, const std::string& action) {
+    return "timeout 120 " + browser() +
+           " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
+           " --disable-background-networking --disable-component-update --disable-sync"
+           " --hide-scrollbars --user-data-dir=" +
+           folder / "profile" + " " + action + " file://" + folder / "report.html" +
+           " 2>/dev/null";
+}
+
+std::vector<uint8_t> base64_decode(const std::string& text) {
+    std::vector<uint8_t> bytes;
+    uint32_t bits = 0;
+    int count = 0;
+    for (char c : text) {
+        int value;
+        if (c >= 'A' && c <= 'Z') value = c - 'A';
+        else if (c >= 'a' && c <= 'z') value = c - 'a' + 26;
+        else if (c >= '0' && c <= '9') value = c - '0' + 52;
+        else if (c == '+') value = 62;
+        else if (c == '/') value = 63;
+        else break;  // padding ends it
+        bits = bits << 6 | static_cast<uint32_t>(value);
+        if ((count += 6) >= 8) {
+            count -= 8;
+            bytes.push_back(static_cast<uint8_t>(bits >> count));
+        }
+    }
+    return bytes;
+}
+
+// A file of the folder: its name, and its reading or -1 (not an image) or
+// -2 (an image that matches no layout).
+struct FolderFile {
+    std::string name;
+    int reading;
+};
+
+std::vector<std::string> listing_order(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (!dir) return names;
+    while (const dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name[0] != '.' && name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0) {
+            names.push_back(name);
+        }
+    }
+    closedir(dir);
+    return names;
+}
+
+// The name as the rendered DOM serialises it: text with & < > escaped,
+// quotes as they are, invalid bytes as U+FFFD.
+std::string dom_text(const std::string& name) {
+    std::vector<char> out(HTML_ESCAPED_SIZE(name.size()));
+    html_escape(name.c_str(), out.data(), out.size());
+    std::string text = out.data();
+    for (const char* quote : {"&quot;", "&#39;"}) {
+        for (size_t at; (at = text.find(quote)) != std::string::npos;) {
+            text.replace(at, strlen(quote), quote[1] == 'q' ? "\"" : "'");
+        }
+    }
+    return text;
+}
+
+class BrowserReport : public testing::Test {
+  protected:
+    void SetUp() override {
+        int status;
+        command_output(browser() + " --version >/dev/null 2>&1", &status);
+        ASSERT_EQ(status, 0) << browser() << " cannot be run: scripts/install-deps installs it";
+
+        // Readings (exact with the 240-pixel bar) at the first bins' edges and
+        // elsewhere, and files that fail.
+        std::vector<int> readings = {1000, 1000, 1000, 995, 950, 950, 900, 500, 500, 500,
+                                     500,  500,  0,    0,   4,   -1,  -2,  750, 800, 1000};
+        const std::vector<std::string> odd_names = {
+            "<img src=x onerror=alert(1)><script>.png", "a&b \"quoted\" 'single'.png",
+            "bad\xFF\xFE" "bytes.png", "sk\xC3\xA4rmbild.png"};
+        for (size_t i = 0; i < readings.size(); ++i) {
+            std::string name = i < odd_names.size() ? odd_names[i]
+                                                     : "shot" + std::to_string(1000 + i) + ".png";
+            files.push_back({name, readings[i]});
+            ASSERT_TRUE(write_file_for(files.back())) << name;
+            ASSERT_TRUE(set_time(folder / name, 1767225600L + static_cast<long>(i) * 5400));
+        }
+        int run_status;
+        command_output("cd " + folder.path + " && " + HEALTHGAUGE_DEFAULT_PROGRAM +
+                           " -report >/dev/null",
+                       &run_status);
+        page = read_file(folder / "report.html");
+        ASSERT_EQ(page.compare(0, 15, "<!DOCTYPE html>"), 0) << page.substr(0, 100);
+    }
+
+    bool write_file_for(const FolderFile& file) {
+        if (file.reading == -1) return write_file(folder / file.name, "not a picture");
+        Screenshot shot = blank_screenshot(1920, 64, 3);
+        if (file.reading >= 0) {
+            paint_gauge(shot, TYPE, filled_for_reading(TYPE, static_cast<uint32_t>(file.reading)));
+        }
+        return write_png(shot, folder / file.name);
+    }
+
+    size_t read_count() const {
+        size_t count = 0;
+        for (const FolderFile& file : files) count += file.reading >= 0;
+        return count;
+    }
+
+    TempFolder folder;
+    std::vector<FolderFile> files;
+    std::string page;
+};
+
+}  // namespace
+
+TEST_F(BrowserReport, RenderedDomHasTheHistogramAndEveryRow) {
+    int status;
+    std::string dom = command_output(browser_command(folder, "--dump-dom"), &status);
+    ASSERT_EQ(status, 0);
+    ASSERT_NE(dom.find("<h1>Health gauge report</h1>"), std::string::npos) << dom.substr(0, 300);
+
+    // The bars: 21, with the readings' counts and heights in proportion.
+    uint32_t expected[HISTOGRAM_BINS] = {};
+    for (const FolderFile& file : files) {
+        if (file.reading >= 0) ++expected[histogram_bin(1000 - static_cast<uint32_t>(file.reading))];
+    }
+    std::vector<std::string> counts = attributes(dom, "<rect class=\"bar", "data-count");
+    std::vector<std::string> heights = attributes(dom, "<rect class=\"bar", "height");
+    ASSERT_EQ(counts.size(), size_t(HISTOGRAM_BINS));
+    ASSERT_EQ(heights.size(), size_t(HISTOGRAM_BINS));
+    double per_screenshot = atof(heights[0].c_str()) / expected[0];
+    for (int bin = 0; bin < HISTOGRAM_BINS; ++bin) {
+        EXPECT_EQ(counts[bin], std::to_string(expected[bin])) << "bin " << bin;
+        EXPECT_NEAR(atof(heights[bin].c_str()), expected[bin] * per_screenshot, 0.02) << bin;
+    }
+    EXPECT_EQ(occurrences(dom, "<circle "), read_count());  // one point per reading
+
+    // Every file has its row, in listing order, its name as plain text.
+    EXPECT_EQ(occurrences(dom, "<tr class=\"file"), files.size());
+    size_t at = 0;
+    for (const std::string& name : listing_order(folder.path)) {
+        at = dom.find("<td class=\"name\">" + dom_text(name) + "</td>", at);
+        ASSERT_NE(at, std::string::npos) << "no row for " << name;
+    }
+    EXPECT_NE(dom.find("&lt;img src=x onerror=alert(1)&gt;&lt;script&gt;.png"), std::string::npos);
+    EXPECT_EQ(dom.find("<img src=\"x\""), std::string::npos);
+    EXPECT_NE(dom.find("bad\xEF\xBF\xBD\xEF\xBF\xBD" "bytes.png"), std::string::npos);
+    EXPECT_EQ(dom.find("<script"), std::string::npos);
+    EXPECT_EQ(occurrences(dom, "Error: Failed to load"), size_t(1));
+    EXPECT_EQ(occurrences(dom, "Warning: Could not find matching health bar type"), size_t(1));
+}
+
+TEST_F(BrowserReport, RenderedPageIsNotBlank) {
+    std::string artifact = std::string(HEALTHGAUGE_ARTIFACT_DIR) + "/report.png";
+    remove(artifact.c_str());
+    int status;
+    command_output(browser_command(folder, "--window-size=1400,2200 --screenshot=" + artifact),
+                   &status);
+    ASSERT_EQ(status, 0);
+    write_file(std::string(HEALTHGAUGE_ARTIFACT_DIR) + "/report.html", page);
+    int width = 0, height = 0, channels = 0;
+    uint8_t* pixels = stbi_load(artifact.c_str(), &width, &height, &channels, 3);
+    ASSERT_NE(pixels, nullptr) << "no screenshot at " << artifact;
+    EXPECT_EQ(width, 1400);
+    EXPECT_EQ(height, 2200);
+    // Text, charts and gauge pictures: many pixels that are not the white
+    // ground, the histogram's bar colour, and the magenta end marks.
+    size_t ink = 0, bars = 0, marks = 0;
+    for (size_t i = 0; i < static_cast<size_t>(width) * height; ++i) {
+        const uint8_t* p = pixels + 3 * i;
+        if (p[0] < 200 || p[1] < 200 || p[2] < 200) ++ink;
+        if (p[0] == 0xC8 && p[1] == 0x86 && p[2] == 0x2A) ++bars;
+        if (p[0] == 0xFF && p[1] == 0x00 && p[2] == 0xFF) ++marks;
+    }
+    stbi_image_free(pixels);
+    EXPECT_GT(ink, static_cast<size_t>(width) * height / 20);
+    EXPECT_GT(bars, 1000u);
+    EXPECT_GT(marks, 100u);
+}
+
+TEST_F(BrowserReport, PageIsSelfContained) {
+    // Every address in the page is a data: PNG that decodes, in the size
+    // that its crop of the 240-pixel bar has.
+    std::vector<std::string> sources = attributes(page, "<img", "src");
+    EXPECT_EQ(sources.size(), read_count());
+    for (const std::string& source : sources) {
+        const std::string prefix = "data:image/png;base64,";
+        ASSERT_EQ(source.compare(0, prefix.size(), prefix), 0) << source.substr(0, 60);
+        std::vector<uint8_t> png = base64_decode(source.substr(prefix.size()));
+        int width = 0, height = 0, channels = 0;
+        uint8_t* pixels = stbi_load_from_memory(png.data(), static_cast<int>(png.size()), &width,
+                                                &height, &channels, 3);
+        ASSERT_NE(pixels, nullptr);
+        stbi_image_free(pixels);
+        EXPECT_EQ(width, 240 + 2 * 12);
+        EXPECT_EQ(height, 25);
+    }
+    EXPECT_EQ(occurrences(page, "data:"), sources.size());
+    // Without the pictures' data, nothing in the page names a place to
+    // fetch from or a way to fetch.
+    std::string rest = page;
+    for (size_t at; (at = rest.find("data:")) != std::string::npos;) {
+        rest.erase(at, rest.find('"', at) - at);
+    }
+    for (const char* outside : {"http:", "https:", "//", "url(", "@import", "<script", "<link",
+                                "<iframe", "<object", "<embed", "href=", "srcset", "file:"}) {
+        EXPECT_EQ(rest.find(outside), std::string::npos) << outside;
+    }
+}

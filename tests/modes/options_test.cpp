@@ -1,0 +1,194 @@
+// Options, the percent text, and the latest mode with a recording clipboard.
+#include "modes/damage.h"
+#include "modes/latest.h"
+#include "modes/options.h"
+#include "modes/program.h"
+#include "platform/platform.h"
+#include "reading/file_list.h"
+#include "support/screenshot_maker.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+Mode mode_of(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "healthgauge");
+    return choose_mode(static_cast<int>(arguments.size()), arguments.data());
+}
+
+Request request_of(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "healthgauge");
+    return choose_request(static_cast<int>(arguments.size()), arguments.data());
+}
+
+// What the latest mode did to the clipboard.
+std::vector<std::string> clipboard_calls;
+void record_put(const char* text) { clipboard_calls.push_back(std::string("put ") + text); }
+void record_empty() { clipboard_calls.push_back("empty"); }
+
+class LatestMode : public testing::Test {
+  protected:
+    void SetUp() override {
+        clipboard_calls.clear();
+        clipboard = {record_put, record_empty};
+    }
+    void TearDown() override {
+        clipboard = SYSTEM_CLIPBOARD;
+        file_list_release();
+    }
+    // The whole program with these arguments: its console output.
+    std::string run_program_here(std::vector<const char*> arguments) {
+        arguments.insert(arguments.begin(), "healthgauge");
+        InsideFolder inside(folder.path);
+        testing::internal::CaptureStdout();
+        EXPECT_EQ(run_program(static_cast<int>(arguments.size()), arguments.data()), 1);
+        return testing::internal::GetCapturedStdout();
+    }
+    std::string run_here() {
+        InsideFolder inside(folder.path);
+        testing::internal::CaptureStdout();
+        run_latest();
+        return testing::internal::GetCapturedStdout();
+    }
+    void write_screenshot(const std::string& name, int filled, long time) {
+        Screenshot shot = blank_screenshot(1920, 1080, 3);
+        paint_gauge(shot, 3, filled);
+        ASSERT_TRUE(write_png(shot, folder / name));
+        ASSERT_TRUE(set_time(folder / name, time));
+    }
+    TempFolder folder;
+};
+
+}  // namespace
+
+TEST(Options, LastOptionWinsAndOthersAreIgnored) {
+    EXPECT_EQ(mode_of({}), Mode::latest);
+    for (const char* latest : {"-l", "-LAST", "-last", "-L"}) EXPECT_EQ(mode_of({latest}), Mode::latest);
+    for (const char* scan : {"-s", "-SCAN", "-Scan", "-S"}) EXPECT_EQ(mode_of({scan}), Mode::scan);
+    EXPECT_EQ(mode_of({"-scan", "-last"}), Mode::latest);
+    EXPECT_EQ(mode_of({"-last", "-S"}), Mode::scan);
+    EXPECT_EQ(mode_of({"scan"}), Mode::latest);
+    EXPECT_EQ(mode_of({"-x", "-sc", "--scan", "-scans", ""}), Mode::latest);
+    EXPECT_EQ(mode_of({"-s", "-x", "last"}), Mode::scan);
+}
+
+TEST(Options, HelpAnywhereWinsThenVersion) {
+    EXPECT_EQ(request_of({}), Request::mode);
+    for (const char* help : {"-help", "--help", "-h", "-?", "/?", "-HELP", "--Help", "-H"}) {
+        EXPECT_EQ(request_of({help}), Request::help) << help;
+    }
+    EXPECT_EQ(request_of({"-scan", "x", "-?"}), Request::help);
+    EXPECT_EQ(request_of({"--version", "-h", "-s"}), Request::help);
+    EXPECT_EQ(request_of({"-h", "-version"}), Request::help);
+    for (const char* version : {"-version", "--version", "-VERSION", "--Version"}) {
+        EXPECT_EQ(request_of({"-s", version, "-l"}), Request::version) << version;
+    }
+    // Near misses are unknown arguments like any other: ignored.
+    for (const char* other : {"help", "?", "/h", "/help", "-hel", "--h", "-helps", "-/?", "/??",
+                              "-v", "--v", "version", "/version", "-versions", ""}) {
+        EXPECT_EQ(request_of({other}), Request::mode) << other;
+    }
+    // Mode options keep their own rule whatever else is given.
+    EXPECT_EQ(mode_of({"-h", "-scan", "--version"}), Mode::scan);
+}
+
+TEST(Options, UsageFitsAnEightyColumnConsole) {
+    std::string usage = USAGE;
+    ASSERT_FALSE(usage.empty());
+    EXPECT_EQ(usage.back(), '\n');
+    std::string::size_type start = 0, end;
+    while ((end = usage.find('\n', start)) != std::string::npos) {
+        EXPECT_LT(end - start, 80u) << usage.substr(start, end - start);
+        start = end + 1;
+    }
+}
+
+TEST(Options, ReportLikeTheOtherOptions) {
+    for (const char* report : {"-r", "-R", "-report", "-REPORT", "-Report"}) {
+        EXPECT_EQ(mode_of({report}), Mode::report) << report;
+    }
+    EXPECT_EQ(mode_of({"-report", "-s"}), Mode::scan);
+    EXPECT_EQ(mode_of({"-l", "-r"}), Mode::report);
+    EXPECT_EQ(mode_of({"-r", "-x", "report"}), Mode::report);
+    EXPECT_EQ(mode_of({"-rep", "--report", "-reports", "-rr"}), Mode::latest);
+}
+
+TEST(Options, PercentTextHasOneDecimal) {
+    char text[PERCENT_TEXT_SIZE];
+    const std::pair<uint32_t, const char*> cases[] = {
+        {1000, "100.0%"}, {537, "53.7%"}, {5, "0.5%"}, {0, "0.0%"}};
+    for (const auto& [value, expected] : cases) {
+        format_percent(value, text);
+        EXPECT_STREQ(text, expected);
+    }
+}
+
+TEST_F(LatestMode, ReadsTheNewestPngAndCopiesItsText) {
+    write_screenshot("old.png", 237, 1000);
+    write_screenshot("new.png", 120, 2000);
+    ASSERT_TRUE(write_file(folder / "newest.txt", "not a screenshot"));
+    ASSERT_TRUE(set_time(folder / "newest.txt", 3000));
+    EXPECT_EQ(run_here(), "50.6% from new.png\n");
+    EXPECT_EQ(clipboard_calls, std::vector<std::string>{"put 50.6%"});
+}
+
+TEST_F(LatestMode, UnreadableNewestEmptiesTheClipboardWithoutTryingOlderOnes) {
+    write_screenshot("good.png", 237, 1000);
+    ASSERT_TRUE(write_file(folder / "bad.png", "garbage"));
+    ASSERT_TRUE(set_time(folder / "bad.png", 2000));
+    EXPECT_EQ(run_here(), "Error: Failed to load bad.png\n");
+    EXPECT_EQ(clipboard_calls, std::vector<std::string>{"empty"});
+
+    Screenshot blank = blank_screenshot(1920, 1080, 3);
+    ASSERT_TRUE(write_png(blank, folder / "bad.png"));
+    ASSERT_TRUE(set_time(folder / "bad.png", 2000));
+    clipboard_calls.clear();
+    EXPECT_EQ(run_here(),
+              "Warning: Could not find matching health bar type for screenshot bad.png\n");
+    EXPECT_EQ(clipboard_calls, std::vector<std::string>{"empty"});
+}
+
+TEST_F(LatestMode, NoPngLeavesTheClipboardAlone) {
+    ASSERT_TRUE(write_file(folder / "notes.txt", "x"));
+    ASSERT_EQ(mkdir((folder / "folder.png").c_str(), 0755), 0);
+    EXPECT_EQ(run_here(), "Error: Could not find any PNG file.\n");
+    EXPECT_TRUE(clipboard_calls.empty());
+}
+
+TEST_F(LatestMode, EqualTimesGoToTheFileListedFirst) {
+    write_screenshot("a.png", 237, 5000);
+    write_screenshot("b.png", 0, 5000);
+    write_screenshot("c.png", 120, 5000);
+    // Which one the platform yields first is its own business: ask it.
+    std::string first;
+    {
+        InsideFolder inside(folder.path);
+        ASSERT_TRUE(file_list_list_files());
+        first = file_list.entries[file_list.index[0]].path;
+    }
+    const std::map<std::string, std::string> text = {
+        {"a.png", "100.0%"}, {"b.png", "0.0%"}, {"c.png", "50.6%"}};
+    EXPECT_EQ(run_here(), text.at(first) + " from " + first + "\n");
+    EXPECT_EQ(clipboard_calls, std::vector<std::string>{"put " + text.at(first)});
+}
+
+TEST_F(LatestMode, HelpAndVersionReadNothingAndLeaveTheClipboardAlone) {
+    write_screenshot("shot.png", 120, 2000);
+    const std::string banner = "Varnholt screenshot health gauge tool v1.02 (by Tamsel)\n\n";
+    EXPECT_EQ(run_program_here({"-scan", "--HELP"}), banner + USAGE);
+    EXPECT_EQ(run_program_here({"/?", "-last"}), banner + USAGE);
+    EXPECT_EQ(run_program_here({"-s", "-Version"}), banner);
+    EXPECT_EQ(run_program_here({"--version"}), banner);
+    EXPECT_TRUE(clipboard_calls.empty());
+    EXPECT_EQ(read_file(folder / "raw.txt"), "<missing>");
+    EXPECT_EQ(read_file(folder / "output.txt"), "<missing>");
+
+    // Without them the same folder is read: the cases above had a choice.
+    EXPECT_EQ(run_program_here({"-x"}), banner + "50.6% from shot.png\n");
+    EXPECT_EQ(clipboard_calls, std::vector<std::string>{"put 50.6%"});
+}
