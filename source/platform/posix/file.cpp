@@ -23,3 +23,9 @@ FILE* open_regular_file(const char* path) {
     if (!file) close(fd);
     return file;
 }
+
+uint64_t open_file_size(FILE* file) {
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0 || info.st_size < 0) return 0;
+    return static_cast<uint64_t>(info.st_size);
+}
