@@ -82,8 +82,12 @@ static WatchSession session;
 
 static void print_line(const char* text) {
     printf("%s\n", text);
-    fflush(stdout);
+    flush_console();
 }
+
+// The watch goes on until a stop is requested, its folder goes or nobody
+// reads its console any more (a closed pipe; a full disk is no reason).
+static bool watching() { return !stop_requested() && !session.folder_gone && !console_lost(); }
 
 static bool same_state(const FileLook& a, const FileLook& b) {
     return a.time == b.time && a.size == b.size && a.id == b.id && a.tail_size == b.tail_size &&
@@ -344,7 +348,7 @@ void run_watch() {
         print_line("Warning: Cannot watch this folder for changes; looking every second instead.");
     }
     uint64_t next_listing = clock_ms() + POLL_INTERVAL_MS;
-    while (!stop_requested() && !session.folder_gone) {
+    while (watching()) {
         if (watch) {
             WatchEvent event;
             if (folder_watch_next(watch, time_to_next_look(-1), &event)) handle(event);
@@ -357,7 +361,7 @@ void run_watch() {
                 next_listing = clock_ms() + POLL_INTERVAL_MS;
             }
         }
-        if (!stop_requested() && !session.folder_gone) look_at_due_files();
+        if (watching()) look_at_due_files();
     }
     folder_watch_end(watch);
     if (session.folder_gone && !stop_requested()) {

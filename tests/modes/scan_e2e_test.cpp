@@ -121,19 +121,6 @@ TEST_F(EndToEnd, ScanReportsWritesThatFail) {
 
 namespace {
 
-// True when a child can be set up so (the superuser giving up its override
-// of permissions needs CAP_SETPCAP).
-bool child_setup_works(const ChildSetup& setup) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        set_up_child(setup);
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 bool is_link(const std::string& path) {
     struct stat info;
     return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);

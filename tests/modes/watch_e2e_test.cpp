@@ -231,6 +231,8 @@ class WatchedProgram {
 
     pid_t group_id() const { return group; }
 
+    void send(int signal_number) { kill(pid, signal_number); }
+
     void kill_now() {
         if (pid > 0) {
             kill(pid, SIGKILL);
@@ -460,6 +462,16 @@ TEST_F(Watch, FolderRenamedEndsIt) {
     EXPECT_EQ(program.lines(), (std::vector<std::string>{WATCHING, GONE, "Read 0 screenshots"}));
 }
 
+TEST_F(Watch, InterruptIgnoredByItsStarterStaysIgnored) {
+    if (under_wine()) GTEST_SKIP() << "SIGINT's disposition belongs to the POSIX program";
+    start("", [] { signal(SIGINT, SIG_IGN); });
+    program.send(SIGINT);
+    program.settle(500);
+    EXPECT_EQ(program.lines(), std::vector<std::string>{WATCHING});
+    EXPECT_EQ(program.stop(SIGTERM), 1);
+    EXPECT_EQ(program.lines(), (std::vector<std::string>{WATCHING, "Read 0 screenshots"}));
+}
+
 #ifdef __linux__
 
 // The kernel's queue of inotify events holds max_queued_events; more news than
@@ -597,4 +609,34 @@ TEST_F(Watch, LongestNameIsReadAsOtherNamesAre) {
                                    'a') + ".png";
     ASSERT_TRUE(write_bytes(folder / name, png_with_reading(625)));
     EXPECT_EQ(lines_after(2, 500), (std::vector<std::string>{WATCHING, reading_line(625, name)}));
+}
+
+// A clipboard helper that never ends holds up neither the watch nor its stop.
+TEST_F(Watch, ClipboardHelperThatNeverEndsHoldsNothingUp) {
+    if (under_wine()) GTEST_SKIP() << "the clipboard helpers belong to the POSIX program";
+    TempFolder bin;
+    ASSERT_TRUE(write_bytes(bin / "xclip", "#!/bin/sh\nexec sleep 60\n"));
+    ASSERT_EQ(chmod((bin / "xclip").c_str(), 0755), 0);
+    std::string path = bin.path + ":" + environment("PATH");
+    std::string errors = bin / "stderr";
+    start(":97", [&] {
+        setenv("PATH", path.c_str(), 1);
+        int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) dup2(fd, STDERR_FILENO);
+    });
+    ASSERT_TRUE(write_bytes(folder / "a.png", png_with_reading(500)));
+    ASSERT_TRUE(program.wait_for_lines(2));
+    ASSERT_TRUE(write_bytes(folder / "b.png", png_with_reading(800)));
+    ASSERT_TRUE(program.wait_for_lines(3));
+    // b.png's helper is now being waited for: a stop ends the wait at once.
+    uint64_t asked = now_ms();
+    EXPECT_EQ(program.stop(SIGTERM), 1);
+    EXPECT_LT(now_ms() - asked, 2000u);
+    EXPECT_EQ(program.lines(),
+              (std::vector<std::string>{WATCHING, reading_line(500, "a.png"),
+                                        reading_line(800, "b.png"),
+                                        "Read 2 screenshots, average damage 35.0%"}));
+    EXPECT_EQ(program.leftovers(), std::vector<std::string>{});
+    EXPECT_EQ(read_file(errors),
+              "healthgauge: the clipboard was not set (its helper did not finish in 3 s)\n");
 }
