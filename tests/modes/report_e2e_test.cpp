@@ -76,3 +76,21 @@ TEST_F(EndToEnd, ReportThatCannotBeWritten) {
     EXPECT_EQ(file("raw.txt"), "50.0%\r\n40.0%\r\n");
     EXPECT_EQ(file("output.txt").compare(0, 24, "Health bars detected: 2\r"), 0);
 }
+
+TEST_F(EndToEnd, ReportOfAFolderThatCannotBeListedLeavesThePageAlone) {
+    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
+    ChildSetup obey;
+    obey.obey_permissions = true;
+    if (!child_setup_works(obey)) GTEST_SKIP() << "cannot give up the superuser's override";
+    make_screenshots(folder, {500});
+    ASSERT_TRUE(write_file(folder / "report.html", "the player's page"));
+    std::set<std::string> names = folder_names(folder.path);
+    ASSERT_EQ(chmod(folder.path.c_str(), 0333), 0);  // files can be made, not listed
+    ProgramRun result = run({"-report"}, obey);
+    ASSERT_EQ(chmod(folder.path.c_str(), 0755), 0);
+    EXPECT_EQ(result.console, std::string(PROCESSING) +
+                                  "FindFirstFile failed (13)\n"  // EACCES
+                                  "Error: Didn't find any health bar gauges.\n");
+    EXPECT_EQ(file("report.html"), "the player's page");
+    EXPECT_EQ(folder_names(folder.path), names);
+}
