@@ -69,18 +69,22 @@ const char SUMMARY_START[] = "Health bars detected: 2\r\n";
 
 }  // namespace
 
-// Started without standard output (or error, or all three), the program
-// opens its files on other descriptors: no console text lands in them.
+// Started without standard output (or without all three streams), the
+// program opens its files on other descriptors: none of the console's text
+// (here more than a buffer's worth of failures) lands in them.
 TEST_F(EndToEnd, ClosedStandardStreamsNeverEndUpInTheFiles) {
     struct Case {
         std::vector<int> closed;
         std::vector<std::string> arguments;
     };
     make_screenshots(folder, READINGS);
+    for (int i = 0; i < 80; ++i) {
+        std::string name = "unreadable-" + std::string(180, 'x') + std::to_string(i) + ".png";
+        ASSERT_TRUE(write_file(folder / name, "not a picture"));
+    }
     for (const Case& c : std::vector<Case>{{{1}, {"-scan"}},
-                                           {{2}, {"-scan"}},
                                            {{1}, {"-report"}},
-                                           {{0, 1, 2}, {"-report"}}}) {
+                                           {{0, 1, 2}, {"-scan"}}}) {
         SCOPED_TRACE(c.arguments[0] + " without " + std::to_string(c.closed.size()) + " streams");
         for (const char* name : {"raw.txt", "output.txt", "report.html"}) {
             remove((folder / name).c_str());
