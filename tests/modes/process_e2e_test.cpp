@@ -113,18 +113,21 @@ TEST_F(EndToEnd, ClosedStandardInputStillFeedsTheClipboardHelper) {
 
 // A pipe on standard output whose reader has gone: every mode finishes its
 // files and clipboard as with a console, and watch mode ends.
+// (Under Wine the latest mode's clipboard is Wine's: that case is left out.)
 TEST_F(EndToEnd, StandardOutputNobodyReadsLosesNothing) {
-    if (is_wine_run()) GTEST_SKIP() << "the clipboard helpers belong to the POSIX program";
     make_screenshots(folder, READINGS);
     for (const char* mode : {"-scan", "-report", "-last", "-watch"}) {
         SCOPED_TRACE(mode);
+        if (is_wine_run() && std::string(mode) == "-last") continue;
         for (const char* name : {"raw.txt", "output.txt", "report.html"}) {
             remove((folder / name).c_str());
         }
         FakeXclip helper(RECEIVES);
         ChildSetup setup = helper.setup();
         setup.output_unread = true;
-        EXPECT_EQ(run_to_end(folder.path, {mode}, setup, 20000, DISPLAY_NAME), 1);
+        EXPECT_EQ(run_to_end(folder.path, {mode}, setup, is_wine_run() ? 60000 : 20000,
+                             is_wine_run() ? "" : DISPLAY_NAME),
+                  1);
         EXPECT_EQ(temporary_files(folder.path), std::vector<std::string>{});
         std::string m = mode;
         if (m == "-scan" || m == "-report") {
