@@ -260,17 +260,13 @@ TEST_F(EndToEnd, ScanLeavesAReadOnlyRawTxtAlone) {
 }
 
 TEST_F(EndToEnd, ScanInAReadOnlyFolderTouchesNeitherFile) {
-    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
-    ChildSetup obey;
-    obey.obey_permissions = true;
-    if (!child_setup_works(obey)) GTEST_SKIP() << "cannot give up the superuser's override";
+    std::string why_not = why_permissions_cannot_bind();
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     make_screenshots(folder, {500, 600});
     ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
     ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
     std::set<std::string> names = folder_names(folder.path);
-    ASSERT_EQ(chmod(folder.path.c_str(), 0555), 0);
-    ProgramRun result = run({"-scan"}, obey);
-    ASSERT_EQ(chmod(folder.path.c_str(), 0755), 0);
+    ProgramRun result = run_with_folder_mode(0555, {"-scan"});
     EXPECT_EQ(result.console, std::string(PROCESSING) +
                                   "Error: Failed to open raw.txt for writing.\n"
                                   "Error: Failed to open output.txt for writing.\n");
@@ -280,17 +276,13 @@ TEST_F(EndToEnd, ScanInAReadOnlyFolderTouchesNeitherFile) {
 }
 
 TEST_F(EndToEnd, ScanOfAFolderThatCannotBeListedTouchesNeitherFile) {
-    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
-    ChildSetup obey;
-    obey.obey_permissions = true;
-    if (!child_setup_works(obey)) GTEST_SKIP() << "cannot give up the superuser's override";
+    std::string why_not = why_permissions_cannot_bind();
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     make_screenshots(folder, {500});
     ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
     ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
     std::set<std::string> names = folder_names(folder.path);
-    ASSERT_EQ(chmod(folder.path.c_str(), 0333), 0);  // files can be made, not listed
-    ProgramRun result = run({"-scan"}, obey);
-    ASSERT_EQ(chmod(folder.path.c_str(), 0755), 0);
+    ProgramRun result = run_with_folder_mode(0333, {"-scan"});
     EXPECT_EQ(result.console, std::string(PROCESSING) +
                                   "FindFirstFile failed (13)\n"  // EACCES
                                   "Error: Didn't find any health bar gauges.\n");
@@ -300,14 +292,10 @@ TEST_F(EndToEnd, ScanOfAFolderThatCannotBeListedTouchesNeitherFile) {
 }
 
 TEST_F(EndToEnd, LatestInAFolderThatCannotBeListedSaysWhy) {
-    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
-    ChildSetup obey;
-    obey.obey_permissions = true;
-    if (!child_setup_works(obey)) GTEST_SKIP() << "cannot give up the superuser's override";
+    std::string why_not = why_permissions_cannot_bind();
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     make_screenshots(folder, {500});
-    ASSERT_EQ(chmod(folder.path.c_str(), 0333), 0);
-    ProgramRun result = run({"-last"}, obey);
-    ASSERT_EQ(chmod(folder.path.c_str(), 0755), 0);
+    ProgramRun result = run_with_folder_mode(0333, {"-last"});
     EXPECT_EQ(result.console, "FindFirstFile failed (13)\n"
                               "Error: Could not find any PNG file.\n");
 }

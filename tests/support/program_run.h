@@ -278,5 +278,24 @@ class EndToEnd : public testing::Test {
         return result;
     }
     std::string file(const std::string& name) { return read_file(folder / name); }
+    // Why the program cannot be run here as a user whom permissions bind
+    // (see run_with_folder_mode), or "" when it can.
+    static std::string why_permissions_cannot_bind() {
+        if (is_wine_run()) return "POSIX permissions";
+        ChildSetup obey;
+        obey.obey_permissions = true;
+        return child_setup_works(obey) ? "" : "cannot give up the superuser's override";
+    }
+    // Runs the program, as a user whom permissions bind, with the folder's
+    // permissions set to mode (0333: files can be made, not listed; 0555:
+    // listed, no file made).
+    ProgramRun run_with_folder_mode(mode_t mode, std::vector<std::string> arguments) {
+        ChildSetup obey;
+        obey.obey_permissions = true;
+        EXPECT_EQ(chmod(folder.path.c_str(), mode), 0);
+        ProgramRun result = run(std::move(arguments), obey);
+        EXPECT_EQ(chmod(folder.path.c_str(), 0755), 0);
+        return result;
+    }
     TempFolder folder;
 };
