@@ -86,6 +86,8 @@ TEST_F(EndToEnd, ClosedStandardStreamsNeverEndUpInTheFiles) {
                                            {{1}, {"-report"}},
                                            {{0, 1, 2}, {"-scan"}}}) {
         SCOPED_TRACE(c.arguments[0] + " without " + std::to_string(c.closed.size()) + " streams");
+        // Wine's own start needs a standard descriptor of the Linux process.
+        if (is_wine_run() && c.closed.size() == 3) continue;
         for (const char* name : {"raw.txt", "output.txt", "report.html"}) {
             remove((folder / name).c_str());
         }
@@ -113,23 +115,24 @@ TEST_F(EndToEnd, ClosedStandardInputStillFeedsTheClipboardHelper) {
 
 // A pipe on standard output whose reader has gone: every mode finishes its
 // files and clipboard as with a console, and watch mode ends.
-// (Under Wine the latest mode's clipboard is Wine's: that case is left out.)
+// Under Wine the latest mode's clipboard is Wine's, and Wine (8.0) reports a
+// write to a pipe without a reader as done, so the watch cannot notice:
+// those two cases are left out there.
 TEST_F(EndToEnd, StandardOutputNobodyReadsLosesNothing) {
     make_screenshots(folder, READINGS);
     for (const char* mode : {"-scan", "-report", "-last", "-watch"}) {
         SCOPED_TRACE(mode);
-        if (is_wine_run() && std::string(mode) == "-last") continue;
+        std::string m = mode;
+        if (is_wine_run() && (m == "-last" || m == "-watch")) continue;
         for (const char* name : {"raw.txt", "output.txt", "report.html"}) {
             remove((folder / name).c_str());
         }
         FakeXclip helper(RECEIVES);
         ChildSetup setup = helper.setup();
         setup.output_unread = true;
-        EXPECT_EQ(run_to_end(folder.path, {mode}, setup, is_wine_run() ? 60000 : 20000,
-                             is_wine_run() ? "" : DISPLAY_NAME),
+        EXPECT_EQ(run_to_end(folder.path, {mode}, setup, 60000, is_wine_run() ? "" : DISPLAY_NAME),
                   1);
         EXPECT_EQ(temporary_files(folder.path), std::vector<std::string>{});
-        std::string m = mode;
         if (m == "-scan" || m == "-report") {
             EXPECT_EQ(file("raw.txt"), damage_lines(READINGS));
             EXPECT_EQ(file("output.txt").compare(0, sizeof SUMMARY_START - 1, SUMMARY_START), 0);
