@@ -517,17 +517,13 @@ TEST_F(Overflow, IsCaughtUpWithByListing) {
 
 // Many older screenshots in the folder: the catch-up still finds every new
 // one, wherever it is in the directory's order, and reads each once.
+// (They are empty: written before the start, they are never read at all.)
 TEST_F(Overflow, CatchUpAmongManyOldScreenshotsReadsEveryNewOneOnce) {
-    struct timespec hour_ago[2];
-    clock_gettime(CLOCK_REALTIME, &hour_ago[0]);
-    hour_ago[0].tv_sec -= 3600;
-    hour_ago[1] = hour_ago[0];
     for (int i = 0; i < 25000; ++i) {
         char name[32];
         snprintf(name, sizeof name, "old%05d.png", i);
         int fd = open((folder / name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
         ASSERT_GE(fd, 0);
-        ASSERT_EQ(futimens(fd, hour_ago), 0);
         close(fd);
     }
     start();
