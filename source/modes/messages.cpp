@@ -19,16 +19,31 @@ void print_listing_failure() {
     if (file_list.failed) printf("FindFirstFile failed (%d)\n", file_list.error);
 }
 
+static bool lost = false;
+
+void flush_console() {
+    if (fflush(stdout) != 0 && output_reader_gone()) lost = true;
+}
+
+bool console_lost() { return lost; }
+
+// A stop request that ended the wait is no news: the player asked for it.
+static void tell_clipboard_outcome(ClipboardOutcome outcome) {
+    if (outcome != ClipboardOutcome::timed_out) return;
+    fprintf(stderr, "healthgauge: the clipboard was not set (its helper did not finish in %d s)\n",
+            CLIPBOARD_HELPER_WAIT_MS / 1000);
+}
+
 void show_reading(const GaugeResult& result, const char* path) {
     if (result.status != GaugeStatus::read) {
         print_read_failure(result, path);
-        fflush(stdout);
-        clipboard.empty();
+        flush_console();
+        tell_clipboard_outcome(clipboard.empty());
         return;
     }
     char text[PERCENT_TEXT_SIZE];
     format_percent(result.reading, text);
     printf("%s from %s\n", text, path);
-    fflush(stdout);
-    clipboard.put_text(text);
+    flush_console();
+    tell_clipboard_outcome(clipboard.put_text(text));
 }

@@ -21,5 +21,14 @@ void print_listing_failure();
 
 // Shows a result as the latest-screenshot mode does: "51.6% from NAME" and
 // the text 51.6% on the clipboard, or the failure's message and an emptied
-// clipboard.
+// clipboard. A clipboard helper that did not finish is told on standard
+// error:
+//   healthgauge: the clipboard was not set (its helper did not finish in 3 s)
 void show_reading(const GaugeResult& result, const char* path);
+
+// Flushes standard output, and remembers when that failed because nobody
+// reads it any more (a pipe closed by its reader).
+void flush_console();
+
+// True once flush_console found that nobody reads standard output.
+bool console_lost();

@@ -6,6 +6,14 @@
 // remembered by name and file state, so that more news of a write already read
 // does not read it twice, while a new write (another time, size or ending)
 // does.
+//
+// When news was dropped, a listing catches up: every PNG whose file time is
+// at or after "since" (the file time of the newest screenshot read, never
+// later than the clock when it was read, so one dated in the future cannot
+// hide the ones after it) less CATCH_UP_SLACK_SECONDS, for file systems that
+// keep coarse times, but not before the start, and that was not read
+// already: the readings of that span are remembered by name, time and size
+// for it.
 #include "modes/watch.h"
 
 #include "modes/damage.h"
@@ -26,6 +34,7 @@ constexpr int RECENT_READINGS = 64;
 constexpr int FIRST_WAIT_MS = 25;
 constexpr int LONGEST_WAIT_MS = 400;
 constexpr int POLL_INTERVAL_MS = 1000;
+constexpr int64_t CATCH_UP_SLACK_SECONDS = 2;
 
 void format_watch_summary(uint32_t count, uint64_t sum, char* text, int text_size) {
     if (count == 0) {
@@ -61,10 +70,23 @@ struct ListedFile {
     uint64_t key;  // hash of the name
 };
 
+// A screenshot read, as a listing shows it.
+struct ReadMark {
+    char name[DIR_NAME_SIZE];
+    uint64_t time;
+    uint32_t size;  // low 32 bits, as listed
+};
+
 struct WatchSession {
     uint32_t count;
     uint64_t sum;
+    uint64_t start;  // file time of the start: nothing older is read
     uint64_t since;  // file time of the latest reading (or of the start)
+    // The readings a catch-up could list again: those of the last
+    // CATCH_UP_SLACK_SECONDS before since, and any later.
+    ReadMark* marks;
+    int mark_count;
+    int mark_capacity;
     bool folder_gone;
     PendingFile pending[MAX_PENDING];
     RecentReading recent[RECENT_READINGS];
@@ -82,8 +104,12 @@ static WatchSession session;
 
 static void print_line(const char* text) {
     printf("%s\n", text);
-    fflush(stdout);
+    flush_console();
 }
+
+// The watch goes on until a stop is requested, its folder goes or nobody
+// reads its console any more (a closed pipe; a full disk is no reason).
+static bool watching() { return !stop_requested() && !session.folder_gone && !console_lost(); }
 
 static bool same_state(const FileLook& a, const FileLook& b) {
     return a.time == b.time && a.size == b.size && a.id == b.id && a.tail_size == b.tail_size &&
@@ -107,6 +133,43 @@ static PendingFile* find_pending(const char* name) {
     return nullptr;
 }
 
+static int64_t catch_up_from() {
+    return file_time_seconds(session.since) - CATCH_UP_SLACK_SECONDS;
+}
+
+static bool marked(const char* name, uint64_t time, uint32_t size) {
+    for (int i = 0; i < session.mark_count; ++i) {
+        const ReadMark& mark = session.marks[i];
+        if (mark.time == time && mark.size == size && strcmp(mark.name, name) == 0) return true;
+    }
+    return false;
+}
+
+// Remembers a reading for the catch-up, after dropping the marks it no
+// longer needs. Short of memory, the mark is left out: the screenshot may
+// then be read again by a catch-up, never lost.
+static void mark_read(const char* name, const FileLook& look) {
+    int64_t from = catch_up_from();
+    int kept = 0;
+    for (int i = 0; i < session.mark_count; ++i) {
+        if (file_time_seconds(session.marks[i].time) >= from) {
+            session.marks[kept++] = session.marks[i];
+        }
+    }
+    session.mark_count = kept;
+    if (session.mark_count == session.mark_capacity) {
+        int capacity = session.mark_capacity ? session.mark_capacity * 2 : 16;
+        void* grown = realloc(session.marks, sizeof(ReadMark) * static_cast<size_t>(capacity));
+        if (!grown) return;
+        session.marks = static_cast<ReadMark*>(grown);
+        session.mark_capacity = capacity;
+    }
+    ReadMark& mark = session.marks[session.mark_count++];
+    snprintf(mark.name, sizeof mark.name, "%s", name);
+    mark.time = look.time;
+    mark.size = static_cast<uint32_t>(look.size);
+}
+
 static void read_now(const char* name, const FileLook& look) {
     GaugeResult result = read_gauge(name);
     show_reading(result, name);
@@ -118,7 +181,8 @@ static void read_now(const char* name, const FileLook& look) {
     session.recent_next = (session.recent_next + 1) % RECENT_READINGS;
     snprintf(recent.name, sizeof recent.name, "%s", name);
     recent.look = look;
-    session.since = std::max(session.since, look.time);
+    session.since = std::max(session.since, std::min(look.time, file_time_now()));
+    mark_read(name, look);
 }
 
 // Reads the file as it is now: its wait is over.
@@ -268,13 +332,18 @@ static bool earlier(const ListedFile& a, const ListedFile& b) {
 
 static bool key_order(const ListedFile& a, const ListedFile& b) { return a.key < b.key; }
 
-// After dropped news: every PNG written since the latest reading, oldest first.
+// After dropped news: every PNG written since the latest reading and not
+// read yet, oldest first.
 static void catch_up() {
     Listing outcome = list_folder();
     if (outcome == Listing::unreadable) session.folder_gone = true;
     if (outcome != Listing::listed) return;  // short of memory: nothing to catch up with
-    auto older = [](const ListedFile& file) { return file.time < session.since; };
-    ListedFile* end = std::remove_if(session.listed, session.listed + session.listed_count, older);
+    int64_t from = catch_up_from();
+    auto known = [from](const ListedFile& file) {
+        return file.time < session.start || file_time_seconds(file.time) < from ||
+               marked(file.name, file.time, file.size);
+    };
+    ListedFile* end = std::remove_if(session.listed, session.listed + session.listed_count, known);
     std::sort(session.listed, end, earlier);
     for (ListedFile* file = session.listed; file != end; ++file) consider(file->name);
     session.listed_count = 0;
@@ -333,9 +402,19 @@ static void finish() {
     print_line(summary);
 }
 
+// Frees what the session holds and clears it for the next run.
+static void reset_session() {
+    free(session.listed);
+    free(session.previous);
+    free(session.news);
+    free(session.marks);
+    memset(&session, 0, sizeof session);
+}
+
 void run_watch() {
+    reset_session();
     stop_requests_start();
-    session.since = file_time_now();
+    session.start = session.since = file_time_now();
     FolderWatch* watch = folder_watch_start(".");
     bool looking = watch == nullptr;
     if (looking && !look_at_folder(true)) session.folder_gone = true;
@@ -344,7 +423,7 @@ void run_watch() {
         print_line("Warning: Cannot watch this folder for changes; looking every second instead.");
     }
     uint64_t next_listing = clock_ms() + POLL_INTERVAL_MS;
-    while (!stop_requested() && !session.folder_gone) {
+    while (watching()) {
         if (watch) {
             WatchEvent event;
             if (folder_watch_next(watch, time_to_next_look(-1), &event)) handle(event);
@@ -357,15 +436,12 @@ void run_watch() {
                 next_listing = clock_ms() + POLL_INTERVAL_MS;
             }
         }
-        if (!stop_requested() && !session.folder_gone) look_at_due_files();
+        if (watching()) look_at_due_files();
     }
     folder_watch_end(watch);
     if (session.folder_gone && !stop_requested()) {
         print_line("Error: Stopped watching: the folder can no longer be read.");
     }
     finish();
-    free(session.listed);
-    free(session.previous);
-    free(session.news);
-    session.listed = session.previous = session.news = nullptr;
+    reset_session();
 }

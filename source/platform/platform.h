@@ -15,6 +15,7 @@
 //   win32/watch.cpp      posix/watch.cpp
 //   win32/console.cpp    posix/console.cpp
 //   win32/time.cpp       posix/time.cpp
+//   win32/interrupt.cpp  posix/interrupt.cpp
 //
 // The build picks one of each pair (source/platform/CMakeLists.txt);
 // output_file.cpp is the portable layer over the output units. The rest of
@@ -92,9 +93,8 @@ bool stderr_is_terminal();
 //     case OutputStart::refused:   the file cannot be opened
 //     }
 //
-// While a temporary file exists, an interruption of the program (Ctrl+C,
-// SIGINT, SIGTERM, SIGHUP; the console's Ctrl+C and close on Windows)
-// removes it before the program ends as it would have without it.
+// While a temporary file exists, an interruption of the program (see
+// interrupts_begin) removes it before the program ends.
 
 enum class OutputStart { temporary, direct, refused };
 
@@ -126,15 +126,48 @@ void output_discard(FILE* file, const char* temporary);
 // window show the program's UTF-8 output (the names of screenshots) as the
 // characters they are, whatever the console's code page, which stays as it
 // was; console_end flushes and writes out what is left. Output to a file or
-// pipe is UTF-8 bytes in any case. On POSIX systems both do nothing.
+// pipe is UTF-8 bytes in any case. On POSIX systems console_begin only sees
+// to the standard descriptors (below) and console_end does nothing.
 void console_begin();
 void console_end();
 
+// After a failed write to standard output: true when it failed because
+// nobody reads it any more (a pipe whose reader closed it: EPIPE, or
+// ERROR_NO_DATA on Windows), false for any other failure (a full disk).
+bool output_reader_gone();
+
+// ---- The process, from its start ------------------------------------------
+//
+// main calls console_begin, then interrupts_begin, before anything else is
+// opened. On POSIX systems console_begin opens /dev/null on any of the
+// standard descriptors 0, 1 and 2 that the process was started without, so
+// that no file the program opens takes their place (the Windows C runtime
+// keeps its descriptors 0 to 2 reserved whatever the standard handles are).
+//
+// interrupts_begin ignores SIGPIPE (a closed pipe shows as a failed write)
+// and takes over the interruptions: SIGINT, SIGTERM and SIGHUP on POSIX
+// systems, the console's Ctrl+C, Ctrl+Break and close on Windows; a signal
+// the process was started with ignored stays ignored. An interruption
+// removes the temporary output files that exist and ends the program as it
+// would have without them, until stop_requests_start (below) turns it into
+// a stop request.
+void interrupts_begin();
+
+// How long the clipboard waits for its helper program to finish.
+constexpr int CLIPBOARD_HELPER_WAIT_MS = 3000;
+
+// What became of a change of the clipboard.
+enum class ClipboardOutcome {
+    done,       // done, or nothing to do it with: its failures go unreported
+    timed_out,  // its helper did not finish in CLIPBOARD_HELPER_WAIT_MS and was ended
+    stopped,    // a stop request ended the wait for its helper, which was ended
+};
+
 // The clipboard, as two plain function pointers so that tests can put a
-// recorder in its place. Both ignore failures and print nothing.
+// recorder in its place. Both print nothing.
 struct Clipboard {
-    void (*put_text)(const char* text);  // the clipboard then holds exactly text
-    void (*empty)();                     // the clipboard then holds nothing
+    ClipboardOutcome (*put_text)(const char* text);  // the clipboard then holds exactly text
+    ClipboardOutcome (*empty)();                     // the clipboard then holds nothing
 };
 
 // The system clipboard of this platform.
@@ -185,8 +218,9 @@ bool folder_watch_next(FolderWatch* watch, int timeout_ms, WatchEvent* event);
 void folder_watch_end(FolderWatch* watch);
 
 // Makes Ctrl+C (and SIGTERM and SIGHUP on POSIX, closing the console on
-// Windows) request a stop instead of ending the process. The request wakes
-// folder_watch_next and wait_for_stop_request at once.
+// Windows) request a stop instead of ending the process, and forgets any
+// earlier request. The request wakes folder_watch_next,
+// wait_for_stop_request and the clipboard's wait for its helper at once.
 void stop_requests_start();
 bool stop_requested();
 

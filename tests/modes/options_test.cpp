@@ -28,8 +28,14 @@ Request request_of(std::vector<const char*> arguments) {
 
 // What the latest mode did to the clipboard.
 std::vector<std::string> clipboard_calls;
-void record_put(const char* text) { clipboard_calls.push_back(std::string("put ") + text); }
-void record_empty() { clipboard_calls.push_back("empty"); }
+ClipboardOutcome record_put(const char* text) {
+    clipboard_calls.push_back(std::string("put ") + text);
+    return ClipboardOutcome::done;
+}
+ClipboardOutcome record_empty() {
+    clipboard_calls.push_back("empty");
+    return ClipboardOutcome::done;
+}
 
 class LatestMode : public testing::Test {
   protected:

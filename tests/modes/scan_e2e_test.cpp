@@ -121,19 +121,6 @@ TEST_F(EndToEnd, ScanReportsWritesThatFail) {
 
 namespace {
 
-// True when a child can be set up so (the superuser giving up its override
-// of permissions needs CAP_SETPCAP).
-bool child_setup_works(const ChildSetup& setup) {
-    pid_t pid = fork();
-    if (pid == 0) {
-        set_up_child(setup);
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
 bool is_link(const std::string& path) {
     struct stat info;
     return lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
@@ -273,17 +260,13 @@ TEST_F(EndToEnd, ScanLeavesAReadOnlyRawTxtAlone) {
 }
 
 TEST_F(EndToEnd, ScanInAReadOnlyFolderTouchesNeitherFile) {
-    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
-    ChildSetup obey;
-    obey.obey_permissions = true;
-    if (!child_setup_works(obey)) GTEST_SKIP() << "cannot give up the superuser's override";
+    std::string why_not = why_permissions_cannot_bind();
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     make_screenshots(folder, {500, 600});
     ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
     ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
     std::set<std::string> names = folder_names(folder.path);
-    ASSERT_EQ(chmod(folder.path.c_str(), 0555), 0);
-    ProgramRun result = run({"-scan"}, obey);
-    ASSERT_EQ(chmod(folder.path.c_str(), 0755), 0);
+    ProgramRun result = run_with_folder_mode(0555, {"-scan"});
     EXPECT_EQ(result.console, std::string(PROCESSING) +
                                   "Error: Failed to open raw.txt for writing.\n"
                                   "Error: Failed to open output.txt for writing.\n");
@@ -293,17 +276,13 @@ TEST_F(EndToEnd, ScanInAReadOnlyFolderTouchesNeitherFile) {
 }
 
 TEST_F(EndToEnd, ScanOfAFolderThatCannotBeListedTouchesNeitherFile) {
-    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
-    ChildSetup obey;
-    obey.obey_permissions = true;
-    if (!child_setup_works(obey)) GTEST_SKIP() << "cannot give up the superuser's override";
+    std::string why_not = why_permissions_cannot_bind();
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     make_screenshots(folder, {500});
     ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
     ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
     std::set<std::string> names = folder_names(folder.path);
-    ASSERT_EQ(chmod(folder.path.c_str(), 0333), 0);  // files can be made, not listed
-    ProgramRun result = run({"-scan"}, obey);
-    ASSERT_EQ(chmod(folder.path.c_str(), 0755), 0);
+    ProgramRun result = run_with_folder_mode(0333, {"-scan"});
     EXPECT_EQ(result.console, std::string(PROCESSING) +
                                   "FindFirstFile failed (13)\n"  // EACCES
                                   "Error: Didn't find any health bar gauges.\n");
@@ -313,14 +292,10 @@ TEST_F(EndToEnd, ScanOfAFolderThatCannotBeListedTouchesNeitherFile) {
 }
 
 TEST_F(EndToEnd, LatestInAFolderThatCannotBeListedSaysWhy) {
-    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
-    ChildSetup obey;
-    obey.obey_permissions = true;
-    if (!child_setup_works(obey)) GTEST_SKIP() << "cannot give up the superuser's override";
+    std::string why_not = why_permissions_cannot_bind();
+    if (!why_not.empty()) GTEST_SKIP() << why_not;
     make_screenshots(folder, {500});
-    ASSERT_EQ(chmod(folder.path.c_str(), 0333), 0);
-    ProgramRun result = run({"-last"}, obey);
-    ASSERT_EQ(chmod(folder.path.c_str(), 0755), 0);
+    ProgramRun result = run_with_folder_mode(0333, {"-last"});
     EXPECT_EQ(result.console, "FindFirstFile failed (13)\n"
                               "Error: Could not find any PNG file.\n");
 }

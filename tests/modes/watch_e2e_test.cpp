@@ -231,6 +231,8 @@ class WatchedProgram {
 
     pid_t group_id() const { return group; }
 
+    void send(int signal_number) { kill(pid, signal_number); }
+
     void kill_now() {
         if (pid > 0) {
             kill(pid, SIGKILL);
@@ -460,34 +462,100 @@ TEST_F(Watch, FolderRenamedEndsIt) {
     EXPECT_EQ(program.lines(), (std::vector<std::string>{WATCHING, GONE, "Read 0 screenshots"}));
 }
 
+TEST_F(Watch, InterruptIgnoredByItsStarterStaysIgnored) {
+    if (under_wine()) GTEST_SKIP() << "SIGINT's disposition belongs to the POSIX program";
+    start("", [] { signal(SIGINT, SIG_IGN); });
+    program.send(SIGINT);
+    program.settle(500);
+    EXPECT_EQ(program.lines(), std::vector<std::string>{WATCHING});
+    EXPECT_EQ(program.stop(SIGTERM), 1);
+    EXPECT_EQ(program.lines(), (std::vector<std::string>{WATCHING, "Read 0 screenshots"}));
+}
+
 #ifdef __linux__
 
 // The kernel's queue of inotify events holds max_queued_events; more news than
 // that while the program is stopped makes it overflow.
-TEST_F(Watch, OverflowedQueueIsCaughtUpWithByListing) {
-    if (under_wine()) GTEST_SKIP() << "inotify belongs to the Linux program";
-    long limit = atol(read_file("/proc/sys/fs/inotify/max_queued_events").c_str());
-    if (limit <= 0 || limit > 100000) GTEST_SKIP() << "queue limit " << limit;
+class Overflow : public Watch {
+  protected:
+    void SetUp() override {
+        if (under_wine()) GTEST_SKIP() << "inotify belongs to the Linux program";
+        limit = atol(read_file("/proc/sys/fs/inotify/max_queued_events").c_str());
+        if (limit <= 0 || limit > 100000) GTEST_SKIP() << "queue limit " << limit;
+        Watch::SetUp();
+    }
+    // Stops the program, floods its queue, writes the screenshots, and lets
+    // it go on.
+    void overflow_then_write(const std::vector<std::pair<std::string, uint32_t>>& shots) {
+        ASSERT_EQ(killpg(program.group_id(), SIGSTOP), 0);
+        // Two names in turn: the kernel folds an event into the one before it
+        // only when they are alike.
+        std::string names[2] = {folder / "n0.txt", folder / "n1.txt"};
+        for (long i = 0; i <= limit; ++i) {
+            int fd = open(names[i % 2].c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            ASSERT_GE(fd, 0);
+            close(fd);
+        }
+        for (const auto& shot : shots) {
+            ASSERT_TRUE(write_bytes(folder / shot.first, png_with_reading(shot.second)));
+        }
+        ASSERT_EQ(killpg(program.group_id(), SIGCONT), 0);
+    }
+    long limit = 0;
+};
+
+TEST_F(Overflow, IsCaughtUpWithByListing) {
     start();
     ASSERT_TRUE(write_bytes(folder / "before.png", png_with_reading(600)));
     ASSERT_TRUE(program.wait_for_lines(2));
-    ASSERT_EQ(killpg(program.group_id(), SIGSTOP), 0);
-    // Two names in turn: the kernel folds an event into the one before it
-    // only when they are alike.
-    std::string names[2] = {folder / "n0.txt", folder / "n1.txt"};
-    for (long i = 0; i <= limit; ++i) {
-        int fd = open(names[i % 2].c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-        ASSERT_GE(fd, 0);
-        close(fd);
-    }
-    ASSERT_TRUE(write_bytes(folder / "lost1.png", png_with_reading(400)));
-    pause_ms(20);
-    ASSERT_TRUE(write_bytes(folder / "lost2.png", png_with_reading(450)));
-    ASSERT_EQ(killpg(program.group_id(), SIGCONT), 0);
+    overflow_then_write({{"lost1.png", 400}, {"lost2.png", 450}});
     EXPECT_EQ(
         lines_after(4, 1000),
         (std::vector<std::string>{WATCHING, reading_line(600, "before.png"),
                                   reading_line(400, "lost1.png"), reading_line(450, "lost2.png")}));
+}
+
+// Many older screenshots in the folder: the catch-up still finds every new
+// one, wherever it is in the directory's order, and reads each once.
+// (They are empty: written before the start, they are never read at all.)
+TEST_F(Overflow, CatchUpAmongManyOldScreenshotsReadsEveryNewOneOnce) {
+    for (int i = 0; i < 25000; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "old%05d.png", i);
+        int fd = open((folder / name).c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+        ASSERT_GE(fd, 0);
+        close(fd);
+    }
+    start();
+    ASSERT_TRUE(write_bytes(folder / "before.png", png_with_reading(600)));
+    ASSERT_TRUE(program.wait_for_lines(2));
+    std::vector<std::pair<std::string, uint32_t>> shots;
+    std::vector<std::string> expected = {WATCHING, reading_line(600, "before.png")};
+    for (uint32_t i = 0; i < 20; ++i) {
+        std::string name = "new" + std::to_string(10 + i) + ".png";
+        shots.push_back({name, i * 50});
+        expected.push_back(reading_line(i * 50, name));
+    }
+    overflow_then_write(shots);
+    EXPECT_EQ(lines_after(expected.size(), 1000), expected);
+}
+
+// A screenshot dated in the future does not hide the ones after it.
+TEST_F(Overflow, ScreenshotFromTheFutureHidesNothing) {
+    start();
+    TempFolder elsewhere;
+    ASSERT_TRUE(write_bytes(elsewhere / "future.png", png_with_reading(300)));
+    struct timespec tomorrow[2];
+    clock_gettime(CLOCK_REALTIME, &tomorrow[0]);
+    tomorrow[0].tv_sec += 86400;
+    tomorrow[1] = tomorrow[0];
+    ASSERT_EQ(utimensat(AT_FDCWD, (elsewhere / "future.png").c_str(), tomorrow, 0), 0);
+    ASSERT_EQ(rename((elsewhere / "future.png").c_str(), (folder / "future.png").c_str()), 0);
+    ASSERT_TRUE(program.wait_for_lines(2));
+    overflow_then_write({{"next.png", 700}});
+    EXPECT_EQ(lines_after(3, 1000),
+              (std::vector<std::string>{WATCHING, reading_line(300, "future.png"),
+                                        reading_line(700, "next.png")}));
 }
 
 // With every inotify instance of the user taken, the program looks at the
@@ -588,13 +656,32 @@ TEST_F(WatchClipboard, DamagedScreenshotEmptiesItAndTheWatchGoesOn) {
     }
 }
 
-// A name as long as the file system takes: in the test's folder its path is
-// past MAX_PATH, which the Windows program opens only in the \\?\ form.
-TEST_F(Watch, LongestNameIsReadAsOtherNamesAre) {
-    start();
-    long limit = pathconf(folder.path.c_str(), _PC_NAME_MAX);
-    std::string name = std::string(static_cast<size_t>(limit > 0 && limit < 4096 ? limit : 255) - 4,
-                                   'a') + ".png";
-    ASSERT_TRUE(write_bytes(folder / name, png_with_reading(625)));
-    EXPECT_EQ(lines_after(2, 500), (std::vector<std::string>{WATCHING, reading_line(625, name)}));
+// A clipboard helper that never ends holds up neither the watch nor its stop.
+TEST_F(Watch, ClipboardHelperThatNeverEndsHoldsNothingUp) {
+    if (under_wine()) GTEST_SKIP() << "the clipboard helpers belong to the POSIX program";
+    TempFolder bin;
+    ASSERT_TRUE(write_bytes(bin / "xclip", "#!/bin/sh\nexec sleep 60\n"));
+    ASSERT_EQ(chmod((bin / "xclip").c_str(), 0755), 0);
+    std::string path = bin.path + ":" + environment("PATH");
+    std::string errors = bin / "stderr";
+    start(":97", [&] {
+        setenv("PATH", path.c_str(), 1);
+        int fd = open(errors.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd >= 0) dup2(fd, STDERR_FILENO);
+    });
+    ASSERT_TRUE(write_bytes(folder / "a.png", png_with_reading(500)));
+    ASSERT_TRUE(program.wait_for_lines(2));
+    ASSERT_TRUE(write_bytes(folder / "b.png", png_with_reading(800)));
+    ASSERT_TRUE(program.wait_for_lines(3));
+    // b.png's helper is now being waited for: a stop ends the wait at once.
+    uint64_t asked = now_ms();
+    EXPECT_EQ(program.stop(SIGTERM), 1);
+    EXPECT_LT(now_ms() - asked, 2000u);
+    EXPECT_EQ(program.lines(),
+              (std::vector<std::string>{WATCHING, reading_line(500, "a.png"),
+                                        reading_line(800, "b.png"),
+                                        "Read 2 screenshots, average damage 35.0%"}));
+    EXPECT_EQ(program.leftovers(), std::vector<std::string>{});
+    EXPECT_EQ(read_file(errors),
+              "healthgauge: the clipboard was not set (its helper did not finish in 3 s)\n");
 }

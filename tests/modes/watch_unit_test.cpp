@@ -1,12 +1,18 @@
 // The watch mode's small decisions: its options and the session's summary
-// line.
+// line; and that each run of it starts afresh.
 #include "modes/options.h"
 #include "modes/program.h"
 #include "modes/watch.h"
+#include "platform/platform.h"
+#include "support/screenshot_maker.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <csignal>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -46,4 +52,49 @@ TEST(WatchSummary, DamageOfTheTruncatedAverageReading) {
     // Many readings: the sum runs past 32 bits.
     EXPECT_EQ(summary(5000000, uint64_t(5000000) * 999),
               "Read 5000000 screenshots, average damage 0.1%");
+}
+
+namespace {
+
+std::atomic<int> clipboard_puts{0};
+ClipboardOutcome count_put(const char*) {
+    ++clipboard_puts;
+    return ClipboardOutcome::done;
+}
+ClipboardOutcome count_empty() { return ClipboardOutcome::done; }
+
+}  // namespace
+
+// Two runs in one process: the second counts only what it reads itself.
+TEST(WatchSession, EachRunStartsAfresh) {
+    TempFolder folder;
+    InsideFolder inside(folder.path);
+    clipboard = {count_put, count_empty};
+    clipboard_puts = 0;
+    stop_requests_start();  // the signals below request stops, never end the test
+    Screenshot shot = blank_screenshot(1920, 64, 3);
+    paint_gauge(shot, 5, filled_for_reading(5, 500));
+    std::atomic<bool> done{false};
+    // Writes a screenshot until the first run has read one; from then on asks
+    // every run to stop.
+    std::thread driver([&] {
+        while (!done) {
+            if (clipboard_puts == 0) {
+                EXPECT_TRUE(write_png(shot, folder / "shot.png"));
+            } else {
+                kill(getpid(), SIGTERM);
+            }
+            usleep(20000);
+        }
+    });
+    testing::internal::CaptureStdout();
+    run_watch();
+    run_watch();
+    std::string console = testing::internal::GetCapturedStdout();
+    done = true;
+    driver.join();
+    clipboard = SYSTEM_CLIPBOARD;
+    std::string second = console.substr(console.rfind("Watching"));
+    EXPECT_EQ(second, "Watching for new screenshots. Press Ctrl+C to stop.\nRead 0 screenshots\n")
+        << console;
 }

@@ -59,6 +59,11 @@ struct ChildSetup {
     std::vector<std::pair<std::string, std::string>> settings;
     // Standard error goes here instead of the test's, when not -1.
     int error_fd = -1;
+    // Descriptors the program is started without (0, 1, 2: its standard
+    // streams closed, as `healthgauge >&-` does).
+    std::vector<int> closed;
+    // Standard output is a pipe whose reader has already closed it.
+    bool output_unread = false;
 };
 
 constexpr int SETUP_FAILED = 125;
@@ -66,6 +71,13 @@ constexpr int SETUP_FAILED = 125;
 inline void set_up_child(const ChildSetup& setup) {
     for (const auto& setting : setup.settings) setenv(setting.first.c_str(), setting.second.c_str(), 1);
     if (setup.error_fd >= 0) dup2(setup.error_fd, STDERR_FILENO);
+    if (setup.output_unread) {
+        int fds[2];
+        if (pipe(fds) != 0 || dup2(fds[1], STDOUT_FILENO) < 0) _exit(SETUP_FAILED);
+        close(fds[0]);
+        close(fds[1]);
+    }
+    for (int fd : setup.closed) close(fd);
     if (setup.no_file_growth) {
         struct rlimit limit;
         if (getrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(SETUP_FAILED);
@@ -79,6 +91,19 @@ inline void set_up_child(const ChildSetup& setup) {
             _exit(SETUP_FAILED);
         }
     }
+}
+
+// True when a child can be set up so (the superuser giving up its override
+// of permissions needs CAP_SETPCAP).
+inline bool child_setup_works(const ChildSetup& setup) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        set_up_child(setup);
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 // A program started with its standard output on a pipe.
@@ -253,5 +278,24 @@ class EndToEnd : public testing::Test {
         return result;
     }
     std::string file(const std::string& name) { return read_file(folder / name); }
+    // Why the program cannot be run here as a user whom permissions bind
+    // (see run_with_folder_mode), or "" when it can.
+    static std::string why_permissions_cannot_bind() {
+        if (is_wine_run()) return "POSIX permissions";
+        ChildSetup obey;
+        obey.obey_permissions = true;
+        return child_setup_works(obey) ? "" : "cannot give up the superuser's override";
+    }
+    // Runs the program, as a user whom permissions bind, with the folder's
+    // permissions set to mode (0333: files can be made, not listed; 0555:
+    // listed, no file made).
+    ProgramRun run_with_folder_mode(mode_t mode, std::vector<std::string> arguments) {
+        ChildSetup obey;
+        obey.obey_permissions = true;
+        EXPECT_EQ(chmod(folder.path.c_str(), mode), 0);
+        ProgramRun result = run(std::move(arguments), obey);
+        EXPECT_EQ(chmod(folder.path.c_str(), 0755), 0);
+        return result;
+    }
     TempFolder folder;
 };

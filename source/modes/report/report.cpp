@@ -5,6 +5,7 @@
 #include "modes/report/report_page.h"
 #include "modes/scan.h"
 #include "platform/platform.h"
+#include "reading/file_list.h"
 
 #include <cstdio>
 
@@ -19,6 +20,12 @@ void run_report() {
     ScanHooks hooks = {true, on_result, &report};
     run_scan_with(&hooks);
     report_finish(&report);
+    // A folder that cannot be listed leaves report.html alone, as raw.txt
+    // and output.txt: the listing's failure has been told.
+    if (file_list.failed) {
+        report_free(&report);
+        return;
+    }
 
     OutputFile out;
     bool saved = false;

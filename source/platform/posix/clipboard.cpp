@@ -11,9 +11,14 @@
 // With none of them, nothing happens. The helper is started directly (no
 // shell) with the text on its standard input and its output on /dev/null:
 // xclip and wl-copy stay behind to serve the selection and must not keep the
-// caller's pipes open. Failures are ignored, as on every platform.
+// caller's pipes open. The helper itself exits once it has the text (what
+// serves the selection is a child of its own, not waited for); one that has
+// not exited after CLIPBOARD_HELPER_WAIT_MS, or when a stop is requested, is
+// killed and the caller told. Other failures are ignored, as on every
+// platform.
 #include "platform/platform.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
@@ -50,21 +55,42 @@ static bool has_value(const char* variable) {
     return value && *value;
 }
 
+// Waits for the helper to end: up to CLIPBOARD_HELPER_WAIT_MS, less when a
+// stop is requested. A helper still running then is killed and reaped.
+static ClipboardOutcome wait_for_helper(pid_t pid) {
+    uint64_t until = clock_ms() + CLIPBOARD_HELPER_WAIT_MS;
+    int step_ms = 1;
+    int status;
+    for (;;) {
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid || (done < 0 && errno != EINTR)) return ClipboardOutcome::done;
+        uint64_t now = clock_ms();
+        if (stop_requested() || now >= until) break;
+        wait_for_stop_request(static_cast<int>(std::min<uint64_t>(until - now, step_ms)));
+        step_ms = std::min(step_ms * 2, 50);
+    }
+    kill(pid, SIGKILL);
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return stop_requested() ? ClipboardOutcome::stopped : ClipboardOutcome::timed_out;
+}
+
 // Runs argv with text on its standard input and waits for it to finish.
-static void run_helper(char* const argv[], const char* text) {
+static ClipboardOutcome run_helper(char* const argv[], const char* text) {
     int fds[2];
-    if (pipe(fds) != 0) return;
+    if (pipe(fds) != 0) return ClipboardOutcome::done;
+    fcntl(fds[1], F_SETFD, FD_CLOEXEC);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[0], STDIN_FILENO);
     posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addclose(&actions, fds[1]);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
 
-    // A helper that quits before reading must not take this process down
-    // with SIGPIPE; the child gets the default handling back.
+    // SIGPIPE is ignored in this process (interrupts_begin), so a helper that
+    // quits before reading shows as a failed write; the child gets the
+    // default handling back.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t defaults;
@@ -72,12 +98,13 @@ static void run_helper(char* const argv[], const char* text) {
     sigaddset(&defaults, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &defaults);
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF);
-    void (*previous)(int) = signal(SIGPIPE, SIG_IGN);
 
     pid_t pid;
     int spawned = posix_spawnp(&pid, argv[0], &actions, &attributes, argv, environ);
     close(fds[0]);
     if (spawned == 0) {
+        // The text is a few bytes: the pipe takes it whether or not the
+        // helper reads.
         size_t length = strlen(text);
         while (length > 0) {
             ssize_t written = write(fds[1], text, length);
@@ -87,18 +114,13 @@ static void run_helper(char* const argv[], const char* text) {
         }
     }
     close(fds[1]);
-    if (spawned == 0) {
-        int status;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
-    }
-    signal(SIGPIPE, previous);
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
+    return spawned == 0 ? wait_for_helper(pid) : ClipboardOutcome::done;
 }
 
 // Puts text on the clipboard, or empties it when text is null.
-static void set_clipboard(const char* text) {
+static ClipboardOutcome set_clipboard(const char* text) {
     static char wl_copy[] = "wl-copy", clear[] = "--clear";
     static char xclip[] = "xclip", selection[] = "-selection", name[] = "clipboard";
     static char xsel[] = "xsel", board[] = "--clipboard", input[] = "--input";
@@ -106,27 +128,27 @@ static void set_clipboard(const char* text) {
 
 #ifdef __APPLE__
     char* pbcopy_argv[] = {pbcopy, nullptr};
-    run_helper(pbcopy_argv, text ? text : "");
-    return;
+    return run_helper(pbcopy_argv, text ? text : "");
 #else
     (void)pbcopy;
 #endif
     if (has_value("WAYLAND_DISPLAY") && on_path(wl_copy)) {
         char* put[] = {wl_copy, nullptr};
         char* empty[] = {wl_copy, clear, nullptr};
-        run_helper(text ? put : empty, text ? text : "");
+        return run_helper(text ? put : empty, text ? text : "");
     } else if (has_value("DISPLAY") && on_path(xclip)) {
         char* argv[] = {xclip, selection, name, nullptr};
-        run_helper(argv, text ? text : "");
+        return run_helper(argv, text ? text : "");
     } else if (has_value("DISPLAY") && on_path(xsel)) {
         char* put[] = {xsel, board, input, nullptr};
         char* empty[] = {xsel, board, clear, nullptr};
-        run_helper(text ? put : empty, text ? text : "");
+        return run_helper(text ? put : empty, text ? text : "");
     }
+    return ClipboardOutcome::done;
 }
 
-static void put_text(const char* text) { set_clipboard(text); }
-static void empty() { set_clipboard(nullptr); }
+static ClipboardOutcome put_text(const char* text) { return set_clipboard(text); }
+static ClipboardOutcome empty() { return set_clipboard(nullptr); }
 
 const Clipboard SYSTEM_CLIPBOARD = {put_text, empty};
 Clipboard clipboard = SYSTEM_CLIPBOARD;

@@ -7,15 +7,13 @@
 // they lead to, so the link stays. Devices and named pipes are written
 // directly, never renamed over.
 //
-// The names of the temporary files that exist are kept in a small table that
-// a handler of SIGINT, SIGTERM and SIGHUP reads: it removes them (unlink is
-// safe in a signal handler), then lets the signal end the program as it
-// would have without the handler.
+// The temporary files that exist are registered with the interrupt unit
+// (posix/interrupt.cpp), whose handler of SIGINT, SIGTERM and SIGHUP
+// removes them before the signal ends the program.
 #include "platform/platform.h"
+#include "platform/posix/interrupt.h"
 
-#include <atomic>
 #include <cerrno>
-#include <csignal>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -25,75 +23,6 @@ namespace {
 
 constexpr int NAME_SIZE = 4096;
 constexpr int MAX_LINK_HOPS = 40;
-constexpr int SLOTS = 4;  // temporary files open at once
-const int SIGNALS[] = {SIGINT, SIGTERM, SIGHUP};
-
-// Temporary files to remove on a signal. A slot's name is complete before
-// its flag is set, and the flag is cleared before the name is reused.
-char pending_names[SLOTS][NAME_SIZE];
-volatile sig_atomic_t pending_used[SLOTS];
-bool handlers_installed = false;
-
-void remove_pending_and_die(int signal_number) {
-    for (int i = 0; i < SLOTS; ++i) {
-        if (pending_used[i]) unlink(pending_names[i]);
-    }
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    sigaction(signal_number, &action, nullptr);
-    raise(signal_number);  // delivered as soon as this handler returns
-}
-
-// Installs the handler for each signal the program does not ignore (a
-// program started with SIGINT ignored, as in the background, keeps it so).
-void install_handlers() {
-    if (handlers_installed) return;
-    handlers_installed = true;
-    for (int signal_number : SIGNALS) {
-        struct sigaction old_action;
-        if (sigaction(signal_number, nullptr, &old_action) != 0) continue;
-        if (old_action.sa_handler == SIG_IGN) continue;
-        struct sigaction action = {};
-        action.sa_handler = remove_pending_and_die;
-        sigemptyset(&action.sa_mask);
-        for (int other : SIGNALS) sigaddset(&action.sa_mask, other);
-        sigaction(signal_number, &action, nullptr);
-    }
-}
-
-// Blocks the handled signals while a temporary file is created and
-// registered, so that none is ever left behind unregistered.
-struct SignalsBlocked {
-    sigset_t previous;
-    SignalsBlocked() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int signal_number : SIGNALS) sigaddset(&set, signal_number);
-        sigprocmask(SIG_BLOCK, &set, &previous);
-    }
-    ~SignalsBlocked() { sigprocmask(SIG_SETMASK, &previous, nullptr); }
-};
-
-bool register_pending(const char* name) {
-    for (int i = 0; i < SLOTS; ++i) {
-        if (pending_used[i]) continue;
-        memcpy(pending_names[i], name, strlen(name) + 1);
-        std::atomic_signal_fence(std::memory_order_seq_cst);
-        pending_used[i] = 1;
-        return true;
-    }
-    return false;
-}
-
-void forget_pending(const char* name) {
-    for (int i = 0; i < SLOTS; ++i) {
-        if (pending_used[i] && strcmp(pending_names[i], name) == 0) {
-            pending_used[i] = 0;
-            std::atomic_signal_fence(std::memory_order_seq_cst);
-        }
-    }
-}
 
 // Length of the folder part of path, its last '/' included (0: none).
 size_t folder_length(const char* path) {
@@ -143,13 +72,13 @@ int create_temporary(const char* final, char* temporary, size_t size) {
             static_cast<size_t>(written) >= NAME_SIZE) {
             return -1;
         }
-        SignalsBlocked blocked;
+        InterruptsHeld held;
         int fd = open(temporary, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return -1;
         }
-        if (!register_pending(temporary)) {
+        if (!interrupt_register_temporary(temporary)) {
             close(fd);
             unlink(temporary);
             return -1;
@@ -202,7 +131,6 @@ OutputStart output_start(const char* name, char* target, char* temporary, size_t
     if (kind == Kind::regular && !may_replace(final, info)) return OutputStart::refused;
     if (strlen(final) >= size) return OutputStart::refused;
 
-    install_handlers();
     int fd = create_temporary(final, temporary, size);
     if (fd < 0) return OutputStart::refused;
     if (kind == Kind::regular) keep_mode_and_owner(fd, info);
@@ -210,7 +138,7 @@ OutputStart output_start(const char* name, char* target, char* temporary, size_t
     if (!*file) {
         close(fd);
         unlink(temporary);
-        forget_pending(temporary);
+        interrupt_forget_temporary(temporary);
         return OutputStart::refused;
     }
     strcpy(target, final);
@@ -228,7 +156,7 @@ bool output_replace(FILE* file, const char* temporary, const char* target) {
     }
     ok = ok && rename(temporary, target) == 0;
     if (!ok) unlink(temporary);
-    forget_pending(temporary);
+    interrupt_forget_temporary(temporary);
     if (ok) sync_folder_of(target);
     return ok;
 }
@@ -236,5 +164,5 @@ bool output_replace(FILE* file, const char* temporary, const char* target) {
 void output_discard(FILE* file, const char* temporary) {
     fclose(file);
     unlink(temporary);
-    forget_pending(temporary);
+    interrupt_forget_temporary(temporary);
 }

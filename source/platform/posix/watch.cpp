@@ -10,17 +10,16 @@
 // leaves it), so the folder's parent is watched as well: when a folder is
 // removed from it, the watched one is checked for having no links left.
 //
-// Stop requests come as signals. Their handler only sets a flag and writes a
-// byte to a pipe that every wait here polls beside the inotify descriptor, so
-// a signal that arrives just before a wait still ends it at once.
+// Every wait here polls the interrupt unit's stop pipe beside the inotify
+// descriptor, so a stop request ends it at once.
 //
 // Other POSIX systems without inotify get a null watch, and the watch mode
 // looks at the folder every second instead.
 #include "platform/platform.h"
 #include "platform/posix/file_time.h"
+#include "platform/posix/interrupt.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -33,59 +32,6 @@
 #ifdef __linux__
 #include <sys/inotify.h>
 #endif
-
-// ---- stop requests -----------------------------------------------------------
-
-static volatile sig_atomic_t stop_flag = 0;
-static int stop_pipe[2] = {-1, -1};
-
-static void on_stop_signal(int) {
-    int saved = errno;
-    stop_flag = 1;
-    if (stop_pipe[1] >= 0) {
-        char byte = 1;
-        ssize_t ignored = write(stop_pipe[1], &byte, 1);
-        (void)ignored;
-    }
-    errno = saved;
-}
-
-static bool make_pipe(int fds[2]) {
-    if (pipe(fds) != 0) return false;
-    for (int i = 0; i < 2; ++i) {
-        fcntl(fds[i], F_SETFD, FD_CLOEXEC);
-        fcntl(fds[i], F_SETFL, fcntl(fds[i], F_GETFL) | O_NONBLOCK);
-    }
-    return true;
-}
-
-void stop_requests_start() {
-    if (stop_pipe[0] < 0 && !make_pipe(stop_pipe)) stop_pipe[0] = stop_pipe[1] = -1;
-    struct sigaction action;
-    memset(&action, 0, sizeof action);
-    action.sa_handler = on_stop_signal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = 0;  // no SA_RESTART: a wait in progress returns at once
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
-    sigaction(SIGHUP, &action, nullptr);
-}
-
-bool stop_requested() { return stop_flag != 0; }
-
-// Polls fds (the stop pipe first) for up to timeout_ms. Returns the number
-// of ready descriptors, 0 on a timeout, a signal or a stop request.
-static int wait_for(struct pollfd* fds, int count, int timeout_ms) {
-    if (stop_requested()) return 0;
-    int ready = poll(fds, static_cast<nfds_t>(count), timeout_ms < 0 ? -1 : timeout_ms);
-    if (ready <= 0 || stop_requested()) return 0;
-    return ready;
-}
-
-void wait_for_stop_request(int timeout_ms) {
-    struct pollfd fd = {stop_pipe[0], POLLIN, 0};
-    wait_for(&fd, 1, timeout_ms);
-}
 
 // ---- one file ------------------------------------------------------------------
 
@@ -212,6 +158,15 @@ static bool event_of(const FolderWatch* watch, const struct inotify_event* recor
     return true;
 }
 
+// Polls fds (the stop pipe first) for up to timeout_ms. Returns the number
+// of ready descriptors, 0 on a timeout, a signal or a stop request.
+static int wait_for(struct pollfd* fds, int count, int timeout_ms) {
+    if (stop_requested()) return 0;
+    int ready = poll(fds, static_cast<nfds_t>(count), timeout_ms < 0 ? -1 : timeout_ms);
+    if (ready <= 0 || stop_requested()) return 0;
+    return ready;
+}
+
 bool folder_watch_next(FolderWatch* watch, int timeout_ms, WatchEvent* event) {
     for (;;) {
         while (watch->at + sizeof(struct inotify_event) <= watch->used) {
@@ -233,7 +188,7 @@ bool folder_watch_next(FolderWatch* watch, int timeout_ms, WatchEvent* event) {
             event->name[0] = '\0';
             return true;
         }
-        struct pollfd fds[2] = {{stop_pipe[0], POLLIN, 0}, {watch->fd, POLLIN, 0}};
+        struct pollfd fds[2] = {{interrupt_stop_fd(), POLLIN, 0}, {watch->fd, POLLIN, 0}};
         if (wait_for(fds, 2, timeout_ms) == 0) return false;
         if (!(fds[1].revents & POLLIN)) return false;
     }

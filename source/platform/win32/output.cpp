@@ -9,10 +9,12 @@
 // attribute is refused.
 //
 // Paths are kept in UTF-8 and handed to the wide-character calls, so any
-// name works whatever the code page. A console control handler (Ctrl+C,
-// Ctrl+Break, closing the console) deletes the temporary files that exist;
-// they are open with FILE_SHARE_DELETE, so they go when the process ends.
+// name works whatever the code page. The temporary files that exist are
+// registered with the interrupt unit (win32/interrupt.cpp), whose console
+// control handler deletes them; they are open with FILE_SHARE_DELETE, so they
+// go when the process ends.
 #include "platform/platform.h"
+#include "platform/win32/interrupt.h"
 #include "platform/win32/text.h"
 
 #include <cstring>
@@ -24,39 +26,6 @@
 namespace {
 
 constexpr int NAME_SIZE = 4096;
-constexpr int SLOTS = 4;
-
-wchar_t pending_names[SLOTS][NAME_SIZE];
-volatile LONG pending_used[SLOTS];
-bool handler_installed = false;
-
-BOOL WINAPI remove_pending(DWORD event) {
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
-        for (int i = 0; i < SLOTS; ++i) {
-            if (pending_used[i]) DeleteFileW(pending_names[i]);
-        }
-    }
-    return FALSE;  // the default handler then ends the program
-}
-
-bool register_pending(const wchar_t* name) {
-    if (!handler_installed) handler_installed = SetConsoleCtrlHandler(remove_pending, TRUE) != 0;
-    for (int i = 0; i < SLOTS; ++i) {
-        if (pending_used[i]) continue;
-        wcscpy(pending_names[i], name);
-        InterlockedExchange(&pending_used[i], 1);
-        return true;
-    }
-    return false;
-}
-
-void forget_pending(const wchar_t* name) {
-    for (int i = 0; i < SLOTS; ++i) {
-        if (pending_used[i] && wcscmp(pending_names[i], name) == 0) {
-            InterlockedExchange(&pending_used[i], 0);
-        }
-    }
-}
 
 bool to_wide(const char* text, wchar_t* wide) { return wide_from_utf8_into(text, wide, NAME_SIZE); }
 
@@ -119,7 +88,7 @@ OutputStart output_start(const char* name, char* target, char* temporary, size_t
     HANDLE handle = create_temporary(final, wide_temporary);
     if (handle == INVALID_HANDLE_VALUE) return OutputStart::refused;
     if (!utf8_from_wide(final, target, size) || !utf8_from_wide(wide_temporary, temporary, size) ||
-        !register_pending(wide_temporary)) {
+        !interrupt_register_temporary(wide_temporary)) {
         CloseHandle(handle);
         DeleteFileW(wide_temporary);
         return OutputStart::refused;
@@ -130,7 +99,7 @@ OutputStart output_start(const char* name, char* target, char* temporary, size_t
     if (!*file) {
         if (fd >= 0) _close(fd);
         DeleteFileW(wide_temporary);
-        forget_pending(wide_temporary);
+        interrupt_forget_temporary(wide_temporary);
         return OutputStart::refused;
     }
     return OutputStart::temporary;
@@ -148,7 +117,7 @@ bool output_replace(FILE* file, const char* temporary, const char* target) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (named) {
         if (!ok) DeleteFileW(wide_temporary);
-        forget_pending(wide_temporary);
+        interrupt_forget_temporary(wide_temporary);
     }
     return ok;
 }
@@ -158,5 +127,5 @@ void output_discard(FILE* file, const char* temporary) {
     wchar_t wide_temporary[NAME_SIZE];
     if (!to_wide(temporary, wide_temporary)) return;
     DeleteFileW(wide_temporary);
-    forget_pending(wide_temporary);
+    interrupt_forget_temporary(wide_temporary);
 }

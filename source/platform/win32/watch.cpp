@@ -11,49 +11,16 @@
 // A file's writer is done when the file can be opened without sharing: until
 // then look_at_file calls it busy.
 //
-// Stop requests come from the console (Ctrl+C, Ctrl+Break, closing its
-// window, logging off) through a handler that runs on a thread of its own: it
-// sets an event that every wait here includes. For closing, the handler then
-// waits, because the process ends when it returns; the main thread prints
-// the summary and ends the process first.
+// Every wait here includes the interrupt unit's stop event
+// (win32/interrupt.cpp), so a stop request ends it at once.
 #include "platform/platform.h"
 #include "platform/win32/file_time.h"
+#include "platform/win32/interrupt.h"
 #include "platform/win32/text.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <windows.h>
-
-// ---- stop requests -----------------------------------------------------------
-
-static volatile LONG stop_flag = 0;
-static HANDLE stop_event = nullptr;
-
-static BOOL WINAPI on_console_event(DWORD type) {
-    InterlockedExchange(&stop_flag, 1);
-    if (stop_event) SetEvent(stop_event);
-    if (type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT) {
-        Sleep(INFINITE);  // the main thread ends the process
-    }
-    return TRUE;
-}
-
-void stop_requests_start() {
-    if (!stop_event) stop_event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    SetConsoleCtrlHandler(on_console_event, TRUE);
-}
-
-bool stop_requested() { return InterlockedCompareExchange(&stop_flag, 0, 0) != 0; }
-
-void wait_for_stop_request(int timeout_ms) {
-    if (stop_requested()) return;
-    DWORD timeout = timeout_ms < 0 ? INFINITE : static_cast<DWORD>(timeout_ms);
-    if (stop_event) {
-        WaitForSingleObject(stop_event, timeout);
-    } else {
-        Sleep(timeout);
-    }
-}
 
 // ---- one file ------------------------------------------------------------------
 
@@ -216,6 +183,7 @@ bool folder_watch_next(FolderWatch* watch, int timeout_ms, WatchEvent* event) {
             }
             return fill(event, WatchEventKind::overflow);  // news may have been missed
         }
+        HANDLE stop_event = interrupt_stop_event();
         HANDLE handles[2] = {watch->overlapped.hEvent, stop_event};
         DWORD timeout = timeout_ms < 0 ? INFINITE : static_cast<DWORD>(timeout_ms);
         DWORD woke = WaitForMultipleObjects(stop_event ? 2 : 1, handles, FALSE, timeout);
