@@ -64,6 +64,9 @@ static uint32_t read_all(uint32_t* readings, FILE* raw, const ScanHooks* hooks) 
         const FileEntry& entry = file_list.entries[file_list.index[slot]];
         if (entry_is_png(entry)) scan.pngs[count++] = &entry;
     }
+    if (hooks && hooks->on_listing) {
+        hooks->on_listing(hooks->context, scan.pngs, static_cast<uint32_t>(count));
+    }
     scan.readings = readings;
     scan.raw = raw;
     scan.hooks = hooks;

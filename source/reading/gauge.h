@@ -68,6 +68,7 @@ struct GaugeResult {
     int layout;        // row of gauge_types that matched best, -1 when none did
     int score;         // that row's match score (0 when none)
     uint32_t filled;   // bar pixels counted from the left end, when read
+    int width, height; // the screenshot's size when it was decoded, else 0
 };
 
 // Choose the layout, reject a poor match, measure.

@@ -5,7 +5,7 @@
 #include "reading/decode.h"
 
 static GaugeResult read_with(const char* path, GaugeCrop* crop, bool fast) {
-    GaugeResult result = {GaugeStatus::load_failed, 0, -1, 0, 0};
+    GaugeResult result = {GaugeStatus::load_failed, 0, -1, 0, 0, 0, 0};
     FILE* file = open_regular_file(path);
     if (!file) return result;
     setvbuf(file, nullptr, _IOFBF, 1 << 16);  // the top rows are a few hundred KiB
@@ -17,6 +17,8 @@ static GaugeResult read_with(const char* path, GaugeCrop* crop, bool fast) {
     if (status == DecodeStatus::out_of_budget) result.status = GaugeStatus::no_layout;
     if (status != DecodeStatus::decoded) return result;
     result = read_gauge_image(decoded.image);
+    result.width = decoded.image.width;
+    result.height = decoded.image.height;
     if (crop && result.status == GaugeStatus::read) crop_gauge(decoded.image, result, crop);
     free_decoded(&decoded);
     return result;

@@ -2,9 +2,11 @@
 #include "modes/report/report.h"
 
 #include "modes/report/report_collect.h"
+#include "modes/report/report_csv.h"
 #include "modes/report/report_page.h"
 #include "modes/scan.h"
 #include "platform/platform.h"
+#include "reading/file_list.h"
 
 #include <cstdio>
 
@@ -13,19 +15,32 @@ static void on_result(void* context, const FileEntry& entry, const GaugeResult& 
     report_add(static_cast<Report*>(context), entry, result, crop);
 }
 
+static void on_listing(void* context, const FileEntry* const* pngs, uint32_t count) {
+    report_rank_listing(static_cast<Report*>(context), pngs, count);
+}
+
 void run_report() {
     Report report;
     report_start(&report);
-    ScanHooks hooks = {true, on_result, &report};
+    ScanHooks hooks = {true, on_result, &report, on_listing};
     run_scan_with(&hooks);
     report_finish(&report);
+    // A folder that could not be listed leaves both files alone.
+    bool listed = !file_list.failed;
 
     OutputFile out;
     bool saved = false;
-    if (!report.failed && output_file_open(&out, "report.html")) {
+    if (listed && !report.failed && output_file_open(&out, "report.html")) {
         write_report_page(out.file, report);
         saved = output_file_commit(&out);
     }
     printf(saved ? "Saved report.html\n" : "Error: Failed to write report.html.\n");
+
+    saved = false;
+    if (listed && !report.failed && output_file_open(&out, "report.csv")) {
+        bool written = write_report_csv(out.file, report);
+        saved = output_file_commit(&out) && written;
+    }
+    printf(saved ? "Saved report.csv\n" : "Error: Failed to write report.csv.\n");
     report_free(&report);
 }

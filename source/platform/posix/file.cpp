@@ -5,6 +5,7 @@
 // only a regular file is handed on, as a stdio stream in blocking mode.
 #include "platform/platform.h"
 
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -22,4 +23,9 @@ FILE* open_regular_file(const char* path) {
     FILE* file = fdopen(fd, "rb");
     if (!file) close(fd);
     return file;
+}
+
+const char* system_error_text(int code, char* text, size_t size) {
+    snprintf(text, size, "%s", strerror(code));
+    return text;
 }

@@ -69,3 +69,17 @@ FILE* open_regular_file(const char* path) {
     if (!file) _close(fd);
     return file;
 }
+
+const char* system_error_text(int code, char* text, size_t size) {
+    wchar_t wide[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, static_cast<DWORD>(code), 0, wide, 512, nullptr);
+    // Without its line end and full stop, as the POSIX texts are.
+    while (length > 0 && (wide[length - 1] == L'\r' || wide[length - 1] == L'\n' ||
+                          wide[length - 1] == L' ' || wide[length - 1] == L'.')) {
+        --length;
+    }
+    wide[length] = L'\0';
+    if (length == 0 || !utf8_from_wide(wide, text, size)) snprintf(text, size, "error %d", code);
+    return text;
+}
