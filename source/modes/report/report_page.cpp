@@ -181,7 +181,7 @@ static void write_figures(FILE* file, const Report& report, const uint32_t* read
     char lines[SUMMARY_LINES][SUMMARY_LINE_SIZE];
     int count = summary_lines(summarise_readings(readings, report.read_count), lines);
     fprintf(file, "<p class=\"note\">The figures of output.txt first, then more; the damage is "
-                  "100% minus the health left.</p>\n<table class=\"figures\" id=\"figures\">\n");
+                  "100%% minus the health left.</p>\n<table class=\"figures\" id=\"figures\">\n");
     write_folder_name(file);
     for (int i = 0; i < count; ++i) {
         char* value = strchr(lines[i], ':');  // every line is "Label: value"
