@@ -5,7 +5,7 @@
 #include "modes/report/report_html.h"
 #include "platform/platform.h"
 
-#include <algorithm>
+#include <utility>
 #include <cstring>
 
 constexpr int CHART_WIDTH = 640;
@@ -143,7 +143,9 @@ int split_sessions(const TimePoint* points, uint32_t count, TimeSession sessions
         }
         if (length > kept[shortest].length) kept[shortest] = {length, i};
     }
-    std::sort(kept, kept + kept_count, [](const Gap& a, const Gap& b) { return a.at < b.at; });
+    for (int k = 1; k < kept_count; ++k) {  // in time order again (a few, so by insertion)
+        for (int j = k; j > 0 && kept[j].at < kept[j - 1].at; --j) std::swap(kept[j], kept[j - 1]);
+    }
     uint32_t first = 0;
     for (int k = 0; k < kept_count; ++k) {
         sessions[k] = {first, kept[k].at - first};
@@ -178,6 +180,11 @@ void write_timeline_svg(FILE* file, const TimePoint* points, uint32_t count) {
     const double panel_width = static_cast<double>(plot_width - (panels - 1) * PANEL_GAP) / panels;
 
     write_svg_start(file, "timeline", "Damage by file time", width, HEIGHT);
+    // The panels' grounds first, so that the grid lines show on them.
+    for (int k = 0; k < session_count; ++k) {
+        fprintf(file, "<rect class=\"panel\" x=\"%.1f\" y=\"%d\" width=\"%.1f\" height=\"%d\"/>\n",
+                PLOT_LEFT + k * (panel_width + PANEL_GAP), PLOT_TOP, panel_width, PLOT_HEIGHT);
+    }
     for (uint32_t damage = 0; damage <= DAMAGE_FULL; damage += 200) {
         char label[8];
         snprintf(label, sizeof label, "%u", damage / 10);
@@ -195,10 +202,8 @@ void write_timeline_svg(FILE* file, const TimePoint* points, uint32_t count) {
         if (!known) start_text[0] = end_text[0] = '\0';
         fprintf(file,
                 "<g class=\"session\" data-first=\"%u\" data-count=\"%u\" data-start=\"%s\" "
-                "data-end=\"%s\">\n<rect class=\"panel\" x=\"%.1f\" y=\"%d\" width=\"%.1f\" "
-                "height=\"%d\"/>\n",
-                session.first, session.count, start_text, end_text, left, PLOT_TOP, panel_width,
-                PLOT_HEIGHT);
+                "data-end=\"%s\">\n",
+                session.first, session.count, start_text, end_text);
         // Where each point goes: along the panel by time (the middle when
         // the session has one time only), up by damage.
         auto x_of = [&](const TimePoint& point) {
