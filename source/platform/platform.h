@@ -255,6 +255,8 @@ struct OutputFile {
     char target[OUTPUT_PATH_SIZE];     // the file that is replaced
     char temporary[OUTPUT_PATH_SIZE];  // written first, then put in target's place
     bool direct;                       // writing straight into target
+    int error;                         // after a failed open or commit: the system's
+                                       // error code (last_system_error), 0 when unknown
 };
 
 // Starts writing the file called name; false when it cannot be opened.
@@ -307,6 +309,13 @@ ConsoleFacts console_facts();
 // itself (never to standard output) and waits for Enter, at most timeout_ms.
 // Does nothing on POSIX systems.
 void wait_for_enter(int timeout_ms);
+
+// The error of the last failed system call of this thread: errno on POSIX
+// systems; on Windows GetLastError(), or for a C runtime failure without one
+// the nearest Windows code (disk full, access denied), else 0. Clear it
+// before the calls it is to tell about.
+void clear_system_error();
+int last_system_error();
 
 // The system's message for an error code as the platform's functions hand
 // them back (errno values; Windows error codes on Windows), in UTF-8 without

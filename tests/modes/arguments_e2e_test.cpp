@@ -8,6 +8,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -110,6 +111,49 @@ TEST_F(EndToEnd, AFolderThatCannotBeListedWritesNothing) {
         EXPECT_EQ(file(name), "<missing>") << name;
         EXPECT_EQ(read_file(folder / (std::string("locked/") + name)), "<missing>") << name;
     }
+    EXPECT_EQ(scan.errors, "healthgauge: the folder cannot be listed: Permission denied\n");
+}
+
+// ---- Why, on standard error -----------------------------------------------------
+
+TEST_F(EndToEnd, FailuresGiveTheirReasonOnStandardErrorOnly) {
+    make_shot(folder / "good.png", 516, 1000);
+    ASSERT_TRUE(write_file(folder / "text.png", "this is not a picture"));
+    std::string whole = encode_png(screenshot_with_reading(500));
+    ASSERT_TRUE(write_file(folder / "cut.png", whole.substr(0, whole.size() / 2)));
+    FullRun scan = run_with_errors(folder.path, {"-scan"});
+    // Standard output as ever.
+    EXPECT_NE(scan.console.find("Error: Failed to load text.png\n"), std::string::npos);
+    EXPECT_EQ(scan.console.find("healthgauge:"), std::string::npos);
+    EXPECT_NE(scan.errors.find("healthgauge: text.png: it is not a PNG picture (another format, or "
+                               "no picture at all)\n"),
+              std::string::npos)
+        << scan.errors;
+    EXPECT_NE(scan.errors.find("healthgauge: cut.png: the file is cut short: it ends before the "
+                               "picture does\n"),
+              std::string::npos)
+        << scan.errors;
+
+    if (is_wine_run()) return;  // the permissions below are POSIX ones
+    ASSERT_EQ(remove((folder / "raw.txt").c_str()), 0);
+    ASSERT_EQ(remove((folder / "output.txt").c_str()), 0);
+    ASSERT_EQ(chmod(folder.path.c_str(), 0555), 0);
+    ChildSetup setup;
+    setup.obey_permissions = true;
+    FullRun refused = run_with_errors(folder.path, {"-r"}, setup);
+    chmod(folder.path.c_str(), 0755);
+    EXPECT_NE(refused.console.find("Error: Failed to open raw.txt for writing.\n"), std::string::npos);
+    for (const char* name : {"raw.txt", "output.txt", "report.html", "report.csv"}) {
+        EXPECT_NE(refused.errors.find(std::string("healthgauge: ") + name + ": Permission denied\n"),
+                  std::string::npos)
+            << name << ": " << refused.errors;
+    }
+    // A write that fails on its way: a full disk, as /dev/full is.
+    ASSERT_EQ(symlink("/dev/full", (folder / "raw.txt").c_str()), 0);
+    FullRun full = run_with_errors(folder.path, {"-s"});
+    EXPECT_NE(full.console.find("Error: Failed to write raw.txt.\n"), std::string::npos);
+    EXPECT_NE(full.errors.find("healthgauge: raw.txt: No space left on device\n"), std::string::npos)
+        << full.errors;
 }
 
 TEST_F(EndToEnd, ReportCsvReadsBackRowForRowWithACsvReader) {

@@ -1,6 +1,7 @@
 // report.cpp - the report mode (see report.h).
 #include "modes/report/report.h"
 
+#include "modes/messages.h"
 #include "modes/report/report_collect.h"
 #include "modes/report/report_csv.h"
 #include "modes/report/report_page.h"
@@ -28,19 +29,22 @@ void run_report() {
     // A folder that could not be listed leaves both files alone.
     bool listed = !file_list.failed;
 
-    OutputFile out;
+    OutputFile out = {};
     bool saved = false;
     if (listed && !report.failed && output_file_open(&out, "report.html")) {
         write_report_page(out.file, report);
         saved = output_file_commit(&out);
     }
     printf(saved ? "Saved report.html\n" : "Error: Failed to write report.html.\n");
+    if (!saved) print_file_reason("report.html", out.error);
 
+    out = {};
     saved = false;
     if (listed && !report.failed && output_file_open(&out, "report.csv")) {
         bool written = write_report_csv(out.file, report);
         saved = output_file_commit(&out) && written;
     }
     printf(saved ? "Saved report.csv\n" : "Error: Failed to write report.csv.\n");
+    if (!saved) print_file_reason("report.csv", out.error);
     report_free(&report);
 }

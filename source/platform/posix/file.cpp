@@ -5,6 +5,7 @@
 // only a regular file is handed on, as a stdio stream in blocking mode.
 #include "platform/platform.h"
 
+#include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -29,3 +30,7 @@ const char* system_error_text(int code, char* text, size_t size) {
     snprintf(text, size, "%s", strerror(code));
     return text;
 }
+
+void clear_system_error() { errno = 0; }
+
+int last_system_error() { return errno; }

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "platform/win32/text.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cwchar>
 #include <fcntl.h>
@@ -82,4 +83,21 @@ const char* system_error_text(int code, char* text, size_t size) {
     wide[length] = L'\0';
     if (length == 0 || !utf8_from_wide(wide, text, size)) snprintf(text, size, "error %d", code);
     return text;
+}
+
+void clear_system_error() {
+    SetLastError(0);
+    errno = 0;
+}
+
+int last_system_error() {
+    DWORD code = GetLastError();
+    if (code != 0) return static_cast<int>(code);
+    switch (errno) {
+    case ENOSPC: return ERROR_DISK_FULL;
+    case EACCES: return ERROR_ACCESS_DENIED;
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case EFBIG: return ERROR_FILE_TOO_LARGE;
+    default: return 0;
+    }
 }
