@@ -79,9 +79,10 @@ struct GaugeResult {
     int layout;        // row of gauge_types that matched best, -1 when none did
     int score;         // that row's match score (0 when none)
     uint32_t filled;   // bar pixels counted from the left end, when read
-    int width, height; // the screenshot's size when it was decoded, else 0
-    LoadProblem load_problem;  // when load_failed
-    int load_error;            // for cannot_open: the system's error code, or 0
+    int width = 0;     // the screenshot's size when it was decoded, else 0
+    int height = 0;
+    LoadProblem load_problem = LoadProblem::none;  // when load_failed
+    int load_error = 0;  // for cannot_open: the system's error code, or 0
 };
 
 // Choose the layout, reject a poor match, measure.
