@@ -122,8 +122,7 @@ static void duration_text(int64_t seconds, char* text, size_t size) {
 
 // The figures beside those of output.txt: median and percentiles of the
 // damage, the share that shows damage, the time span.
-static void write_more_figures(FILE* file, const Report& report, const uint32_t* readings,
-                               const TimePoint* points) {
+static void write_more_figures(FILE* file, const Report& report, const uint32_t* readings) {
     uint32_t n = report.read_count;
     uint32_t* damages = static_cast<uint32_t*>(malloc(n * sizeof(uint32_t)));
     if (!damages) return;
@@ -150,8 +149,7 @@ static void write_more_figures(FILE* file, const Report& report, const uint32_t*
     write_figure(file, "Screenshots that show damage", text,
                  "The others are complete misses.");
 
-    // The span of the file times of all PNGs (points are the ones read).
-    (void)points;
+    // The span of the file times of all PNGs.
     if (report.row_count > 0 && report.order) {
         const ReportRow& first = report.rows[report.order[0]];
         const ReportRow& last = report.rows[report.order[report.row_count - 1]];
@@ -166,8 +164,7 @@ static void write_more_figures(FILE* file, const Report& report, const uint32_t*
     }
 }
 
-static void write_figures(FILE* file, const Report& report, const uint32_t* readings,
-                          const TimePoint* points) {
+static void write_figures(FILE* file, const Report& report, const uint32_t* readings) {
     fprintf(file, "<h2>Summary</h2>\n");
     if (report.read_count == 0) {
         fprintf(file,
@@ -189,7 +186,7 @@ static void write_figures(FILE* file, const Report& report, const uint32_t* read
         *value = '\0';
         write_figure(file, lines[i], value + 2, hint_of(lines[i]));
     }
-    write_more_figures(file, report, readings, points);
+    write_more_figures(file, report, readings);
     fprintf(file, "</table>\n");
 }
 
@@ -300,7 +297,7 @@ void write_report_page(FILE* file, const Report& report) {
     if (readings && points) {
         uint32_t counts[HISTOGRAM_BINS] = {};
         uint32_t point_count = time_points(report, points, counts);
-        write_figures(file, report, readings, points);
+        write_figures(file, report, readings);
         write_charts(file, report, points, point_count, counts);
     } else {
         fprintf(file, "<p class=\"none\">Not enough memory for the summary.</p>\n");
