@@ -2,7 +2,9 @@
 #
 #   make          build build/healthgauge
 #   make demo     run the tool on the sample screenshots in examples/
-#   make test     build plainly and with sanitizers, run every test
+#   make check    the quick loop: the plain build, its tests in parallel and
+#                 the include check
+#   make test     build plainly and with sanitizers, run every test (CI)
 #   make tsan     build with ThreadSanitizer, run the unit and end-to-end tests
 #   make bench    the fast decode against the whole decode, one thread against
 #                 all, start-up and a folder of 20,000 screenshots, in figures
@@ -22,7 +24,7 @@
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo test tsan bench bench-watch bench-windows bench-report bench-bombs \
+.PHONY: all deps build demo check test tsan bench bench-watch bench-windows bench-report bench-bombs \
         fuzz windows install package windows-zip examples icon clean
 
 FUZZ_SECONDS ?= 600
@@ -34,11 +36,14 @@ deps:
 	@scripts/install-deps
 
 build: deps
-	@cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	@cmake --preset default >/dev/null
 	@cmake --build build -j $(JOBS) -- --no-print-directory
 
 demo: build
 	@scripts/demo build/healthgauge
+
+check: deps
+	@scripts/check
 
 test: deps
 	@scripts/run-tests
@@ -75,14 +80,15 @@ windows-zip: windows
 	@cmake --build build-windows --target windows-zip
 
 examples: build
+	@cmake --build build --target make_examples -- --no-print-directory
 	@build/tests/make_examples examples
 
 windows: deps
-	@cmake -S . -B build-windows --no-warn-unused-cli -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
-	  -DCMAKE_BUILD_TYPE=Release -DHEALTHGAUGE_TESTS=OFF
+	@cmake --preset windows >/dev/null
 	@cmake --build build-windows -j $(JOBS)
 
 icon: build
+	@cmake --build build --target make_icon -- --no-print-directory
 	@build/tests/make_icon source/healthgauge.ico
 
 clean:

@@ -73,6 +73,10 @@ void dir_search_end(DirSearch* search);
 // file. The path is in the bytes the directory search gives.
 FILE* open_regular_file(const char* path);
 
+// The size in bytes of an open file, 64 bits on every platform (Windows'
+// long, and so ftell, has 32); 0 when the system cannot tell.
+uint64_t open_file_size(FILE* file);
+
 // True when standard error is a terminal (on Windows, a console) that a
 // progress line can be drawn on; false when it goes to a file, a pipe or the
 // null device.

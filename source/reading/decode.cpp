@@ -1,6 +1,7 @@
 // decode.cpp - turning a screenshot file into pixels (see decode.h).
 #include "reading/decode.h"
 
+#include "platform/platform.h"
 #include "reading/decode_budget.h"
 #include "reading/png_format.h"
 #include "reading/stb_image_setup.h"
@@ -65,12 +66,6 @@ bool read_png_header(FILE* file, PngHeader* header) {
     return false;
 }
 
-uint64_t file_size(FILE* file) {
-    if (fseek(file, 0, SEEK_END) != 0) return 0;
-    long end = ftell(file);
-    return end > 0 ? static_cast<uint64_t>(end) : 0;
-}
-
 // What the whole decode of a PNG may hold at once, by its header: the
 // inflated rows (twice over for an interlaced image, whose size the decoder
 // underestimates), the image, one interlace pass of it and the 8-bit copy
@@ -116,7 +111,7 @@ DecodeStatus decode_screenshot(FILE* file, BytesNeeded bytes_needed, bool fast,
 #else
     (void)fast;
 #endif
-    uint64_t budget = whole_decode_budget(header, file_size(file));
+    uint64_t budget = whole_decode_budget(header, open_file_size(file));
     int width = static_cast<int>(header.width), height = static_cast<int>(header.height);
     bool nothing_needed = bytes_needed(width, height, header.channels) == 0;
     bool capped = nothing_needed && budget > NOTHING_NEEDED_MAX_BYTES;

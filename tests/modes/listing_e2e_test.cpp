@@ -271,3 +271,14 @@ TEST_F(WindowsListing, FirstEntryOfASearchIsListed) {
 TEST_F(WindowsListing, FolderThatCannotBeListedGivesTheSystemError) {
     EXPECT_EQ(run_windows_tool(folder.path, {"list", "missing\\*"}), "error 3\n");  // path not found
 }
+
+// Sizes past 2 GiB, where Windows' 32-bit long (and ftell) would give up.
+TEST_F(WindowsListing, OpenFilesTellTheirWholeSize) {
+    for (off_t size : {off_t(0), off_t(12345), (off_t(1) << 31) + 7, (off_t(1) << 32) + 5}) {
+        std::string name = "sized" + std::to_string(size) + ".png";
+        ASSERT_TRUE(write_file(folder / name, ""));
+        ASSERT_EQ(truncate((folder / name).c_str(), size), 0);  // sparse
+        EXPECT_EQ(run_windows_tool(folder.path, {"size", name}), std::to_string(size) + "\n");
+    }
+}
+

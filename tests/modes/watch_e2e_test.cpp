@@ -587,3 +587,14 @@ TEST_F(WatchClipboard, DamagedScreenshotEmptiesItAndTheWatchGoesOn) {
         EXPECT_EQ(program.leftovers(), std::vector<std::string>{});
     }
 }
+
+// A name as long as the file system takes: in the test's folder its path is
+// past MAX_PATH, which the Windows program opens only in the \\?\ form.
+TEST_F(Watch, LongestNameIsReadAsOtherNamesAre) {
+    start();
+    long limit = pathconf(folder.path.c_str(), _PC_NAME_MAX);
+    std::string name = std::string(static_cast<size_t>(limit > 0 && limit < 4096 ? limit : 255) - 4,
+                                   'a') + ".png";
+    ASSERT_TRUE(write_bytes(folder / name, png_with_reading(625)));
+    EXPECT_EQ(lines_after(2, 500), (std::vector<std::string>{WATCHING, reading_line(625, name)}));
+}

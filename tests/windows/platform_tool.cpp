@@ -65,10 +65,17 @@ int main(int argc, char* argv[]) {
         return 0;
     }
     if (argc == 3 && strcmp(argv[1], "list") == 0) return list(argv[2]);
+    if (argc == 3 && strcmp(argv[1], "size") == 0) {
+        FILE* file = open_regular_file(argv[2]);
+        if (!file) return 1;
+        printf("%llu\n", static_cast<unsigned long long>(open_file_size(file)));
+        fclose(file);
+        return 0;
+    }
     if (argc == 2 && strcmp(argv[1], "code-page") == 0) {
         printf("%u\n", GetACP());
         return 0;
     }
-    fprintf(stderr, "usage: platform_tool clipboard | put-text TEXT | list PATTERN | code-page\n");
+    fprintf(stderr, "usage: platform_tool clipboard | put-text TEXT | list PATTERN | size PATH | code-page\n");
     return 2;
 }

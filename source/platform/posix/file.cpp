@@ -26,6 +26,12 @@ FILE* open_regular_file(const char* path) {
     return file;
 }
 
+uint64_t open_file_size(FILE* file) {
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0 || info.st_size < 0) return 0;
+    return static_cast<uint64_t>(info.st_size);
+}
+
 const char* system_error_text(int code, char* text, size_t size) {
     snprintf(text, size, "%s", strerror(code));
     return text;

@@ -1,4 +1,5 @@
-// platform/posix/time.cpp - file times as calendar time on POSIX systems.
+// platform/posix/time.cpp - clocks, and file times as calendar time, on POSIX
+// systems: the one place that knows their units and epochs.
 //
 // The directory search gives a last-write time as nanoseconds since
 // 1601-01-01 00:00:00 UTC (posix/file_time.h).
@@ -14,4 +15,17 @@ int64_t file_time_seconds(uint64_t time) {
 bool local_calendar_time(int64_t seconds, struct tm* local) {
     time_t t = static_cast<time_t>(seconds);
     return static_cast<int64_t>(t) == seconds && localtime_r(&t, local) != nullptr;
+}
+
+uint64_t clock_ms() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000u +
+           static_cast<uint64_t>(now.tv_nsec) / 1000000u;
+}
+
+uint64_t file_time_now() {
+    struct timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return file_time_of(now);
 }

@@ -87,21 +87,6 @@ void wait_for_stop_request(int timeout_ms) {
     wait_for(&fd, 1, timeout_ms);
 }
 
-// ---- clocks ------------------------------------------------------------------
-
-uint64_t clock_ms() {
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<uint64_t>(now.tv_sec) * 1000u +
-           static_cast<uint64_t>(now.tv_nsec) / 1000000u;
-}
-
-uint64_t file_time_now() {
-    struct timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    return file_time_of(now);
-}
-
 // ---- one file ------------------------------------------------------------------
 
 // Fills the state and the file's time, size and identity from info.

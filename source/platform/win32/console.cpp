@@ -16,6 +16,7 @@
 //
 // Output to a file or pipe is left alone: it is UTF-8 bytes already.
 #include "platform/platform.h"
+#include "platform/win32/text.h"
 
 #include "platform/win32/text.h"
 
@@ -56,7 +57,7 @@ DWORD whole_characters(const char* text, DWORD size) {
 
 void write_to_console(const char* text, DWORD size) {
     wchar_t wide[4096];
-    int units = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(size), wide, 4096);
+    int units = wide_from_utf8_bytes(text, static_cast<int>(size), wide, 4096);
     DWORD written = 0;
     for (int done = 0; done < units; done += static_cast<int>(written)) {
         if (!WriteConsoleW(relay.console, wide + done, static_cast<DWORD>(units - done), &written,

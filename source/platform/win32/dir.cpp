@@ -10,6 +10,7 @@
 // "." and ".." come as Windows lists them (the listing passes over every name
 // that begins with a dot).
 #include "platform/platform.h"
+#include "platform/win32/file_time.h"
 #include "platform/win32/text.h"
 
 #include <cstdlib>
@@ -62,8 +63,7 @@ bool dir_search_next(DirSearch* search, DirItem* item) {
         if (units == sizeof data.cFileName / sizeof data.cFileName[0]) continue;  // no terminator
         if (!utf8_from_wide(data.cFileName, item->name, sizeof item->name)) continue;
         item->is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        item->time = static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32 |
-                     data.ftLastWriteTime.dwLowDateTime;
+        item->time = file_time_of(data.ftLastWriteTime);
         item->size = item->is_directory ? 0 : data.nFileSizeLow;
         return true;
     }

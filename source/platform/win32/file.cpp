@@ -4,8 +4,8 @@
 // opened with CreateFileW, sharing reads, writes and deletion with others, so
 // that a screenshot is never locked against the game. A path that is longer
 // than MAX_PATH once the working directory is put in front of it (a long name
-// in a deep folder) is opened by its absolute form with the \\?\ prefix,
-// which Windows takes at any length. Only a file on disk (FILE_TYPE_DISK) is
+// in a deep folder) is opened by its absolute form with the \\?\ prefix
+// (system_path_from_utf8, win32/text.h). Only a file on disk (FILE_TYPE_DISK) is
 // handed on, as a stdio stream in binary mode.
 #include "platform/platform.h"
 #include "platform/win32/text.h"
@@ -17,44 +17,15 @@
 #include <io.h>
 #include <windows.h>
 
-// The \\?\ form of a path whose absolute form is longer than MAX_PATH allows,
-// in a block from malloc; nullptr when the path is short enough as it is (or
-// cannot be made absolute, when it is left as it is too).
-static wchar_t* long_form(const wchar_t* path) {
-    DWORD needed = GetFullPathNameW(path, 0, nullptr, nullptr);  // terminator included
-    if (needed == 0 || needed <= MAX_PATH) return nullptr;
-    const size_t room = 8;  // for the longer of the two prefixes
-    wchar_t* result = static_cast<wchar_t*>(malloc((needed + room) * sizeof(wchar_t)));
-    if (!result) return nullptr;
-    wchar_t* full = result + room;
-    DWORD length = GetFullPathNameW(path, needed, full, nullptr);
-    if (length == 0 || length >= needed) {
-        free(result);
-        return nullptr;
-    }
-    if (wcsncmp(full, L"\\\\?\\", 4) == 0) {  // already in that form
-        wmemmove(result, full, length + 1);
-    } else if (wcsncmp(full, L"\\\\", 2) == 0) {  // \\server\share\... on the network
-        wmemmove(result + 8, full + 2, length - 2 + 1);
-        wmemcpy(result, L"\\\\?\\UNC\\", 8);
-    } else {  // C:\...
-        wmemmove(result + 4, full, length + 1);
-        wmemcpy(result, L"\\\\?\\", 4);
-    }
-    return result;
-}
-
 static HANDLE open_shared(const wchar_t* path) {
     return CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 FILE* open_regular_file(const char* path) {
-    wchar_t* wide = wide_from_utf8(path);
+    wchar_t* wide = system_path_from_utf8(path);
     if (!wide) return nullptr;
-    wchar_t* long_path = long_form(wide);
-    HANDLE handle = open_shared(long_path ? long_path : wide);
-    free(long_path);
+    HANDLE handle = open_shared(wide);
     free(wide);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     if (GetFileType(handle) != FILE_TYPE_DISK) {
@@ -70,6 +41,12 @@ FILE* open_regular_file(const char* path) {
     if (!file) _close(fd);
     return file;
 }
+
+uint64_t open_file_size(FILE* file) {
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    LARGE_INTEGER size;
+    if (handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle, &size) || size.QuadPart < 0) return 0;
+    return static_cast<uint64_t>(size.QuadPart);
 
 const char* system_error_text(int code, char* text, size_t size) {
     wchar_t wide[512];

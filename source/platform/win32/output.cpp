@@ -13,6 +13,7 @@
 // Ctrl+Break, closing the console) deletes the temporary files that exist;
 // they are open with FILE_SHARE_DELETE, so they go when the process ends.
 #include "platform/platform.h"
+#include "platform/win32/text.h"
 
 #include <cstring>
 #include <cwchar>
@@ -57,15 +58,7 @@ void forget_pending(const wchar_t* name) {
     }
 }
 
-bool to_wide(const char* text, wchar_t* wide) {
-    return MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, wide, NAME_SIZE) != 0;
-}
-
-bool to_utf8(const wchar_t* wide, char* text, size_t size) {
-    int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 0 || static_cast<size_t>(length) > size) return false;
-    return WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, length, nullptr, nullptr) != 0;
-}
+bool to_wide(const char* text, wchar_t* wide) { return wide_from_utf8_into(text, wide, NAME_SIZE); }
 
 // Length of the folder part of path, its last separator included.
 size_t folder_length(const wchar_t* path) {
@@ -125,7 +118,7 @@ OutputStart output_start(const char* name, char* target, char* temporary, size_t
 
     HANDLE handle = create_temporary(final, wide_temporary);
     if (handle == INVALID_HANDLE_VALUE) return OutputStart::refused;
-    if (!to_utf8(final, target, size) || !to_utf8(wide_temporary, temporary, size) ||
+    if (!utf8_from_wide(final, target, size) || !utf8_from_wide(wide_temporary, temporary, size) ||
         !register_pending(wide_temporary)) {
         CloseHandle(handle);
         DeleteFileW(wide_temporary);

@@ -1,8 +1,10 @@
-// platform/win32/time.cpp - file times as calendar time on Windows.
+// platform/win32/time.cpp - clocks, and file times as calendar time, on
+// Windows: the one place that knows their units and epochs.
 //
-// The directory search gives a last-write time as a FILETIME: 100-nanosecond
-// intervals since 1601-01-01 00:00:00 UTC (win32/dir.cpp).
+// A last-write time is a FILETIME: 100-nanosecond intervals since
+// 1601-01-01 00:00:00 UTC, as one 64-bit number (win32/file_time.h).
 #include "platform/platform.h"
+#include "platform/win32/file_time.h"
 
 #include <ctime>
 
@@ -16,4 +18,16 @@ int64_t file_time_seconds(uint64_t time) {
 bool local_calendar_time(int64_t seconds, struct tm* local) {
     __time64_t t = static_cast<__time64_t>(seconds);
     return seconds >= 0 && _localtime64_s(local, &t) == 0;
+}
+
+uint64_t file_time_of(const FILETIME& time) {
+    return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
+}
+
+uint64_t clock_ms() { return GetTickCount64(); }
+
+uint64_t file_time_now() {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    return file_time_of(now);
 }

@@ -17,8 +17,10 @@
 // waits, because the process ends when it returns; the main thread prints
 // the summary and ends the process first.
 #include "platform/platform.h"
+#include "platform/win32/file_time.h"
 #include "platform/win32/text.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <windows.h>
 
@@ -53,37 +55,10 @@ void wait_for_stop_request(int timeout_ms) {
     }
 }
 
-// ---- clocks ------------------------------------------------------------------
-
-uint64_t clock_ms() { return GetTickCount64(); }
-
-static uint64_t time_of(const FILETIME& time) {
-    return static_cast<uint64_t>(time.dwHighDateTime) << 32 | time.dwLowDateTime;
-}
-
-uint64_t file_time_now() {
-    FILETIME now;
-    GetSystemTimeAsFileTime(&now);
-    return time_of(now);
-}
-
 // ---- one file ------------------------------------------------------------------
 
-// Names travel in UTF-8, as the directory search gives them
-// (win32/dir.cpp) and open_regular_file takes them.
-constexpr UINT NAME_CODE_PAGE = CP_UTF8;
-
-static bool wide_of(const char* path, wchar_t* wide, int wide_size) {
-    int length =
-        MultiByteToWideChar(NAME_CODE_PAGE, MB_ERR_INVALID_CHARS, path, -1, wide, wide_size);
-    return length != 0;
-}
-
-void look_at_file(const char* path, FileLook* look) {
-    memset(look, 0, sizeof *look);
-    look->state = FileState::missing;
-    wchar_t wide[4096];
-    if (!wide_of(path, wide, 4096)) return;
+// look_at_file with the path in the form the system calls take.
+static void look_at_wide_path(const wchar_t* wide, FileLook* look) {
     DWORD attributes = GetFileAttributesW(wide);
     if (attributes == INVALID_FILE_ATTRIBUTES) return;
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_DEVICE)) {
@@ -103,7 +78,7 @@ void look_at_file(const char* path, FileLook* look) {
             // so it is read as it is after its wait, and its reading fails
             // aloud.
             look->state = FileState::ready;
-            look->time = time_of(data.ftLastWriteTime);
+            look->time = file_time_of(data.ftLastWriteTime);
             look->size = static_cast<uint64_t>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
         }
         return;
@@ -115,7 +90,7 @@ void look_at_file(const char* path, FileLook* look) {
         return;
     }
     look->state = FileState::ready;
-    look->time = time_of(info.ftLastWriteTime);
+    look->time = file_time_of(info.ftLastWriteTime);
     look->size = static_cast<uint64_t>(info.nFileSizeHigh) << 32 | info.nFileSizeLow;
     look->id = static_cast<uint64_t>(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
     uint64_t start = look->size > FILE_TAIL_SIZE ? look->size - FILE_TAIL_SIZE : 0;
@@ -127,6 +102,15 @@ void look_at_file(const char* path, FileLook* look) {
         look->tail_size = static_cast<int>(got);
     }
     CloseHandle(handle);
+}
+
+void look_at_file(const char* path, FileLook* look) {
+    memset(look, 0, sizeof *look);
+    look->state = FileState::missing;
+    wchar_t* wide = system_path_from_utf8(path);  // any length, as opening for reading
+    if (!wide) return;
+    look_at_wide_path(wide, look);
+    free(wide);
 }
 
 // ---- the watch -------------------------------------------------------------------
@@ -155,14 +139,14 @@ static bool issue_request(FolderWatch* watch) {
 }
 
 FolderWatch* folder_watch_start(const char* folder) {
-    wchar_t wide[4096];
-    if (strlen(folder) + 3 > sizeof(FolderWatch::pattern) || !wide_of(folder, wide, 4096)) {
-        return nullptr;
-    }
+    if (strlen(folder) + 3 > sizeof(FolderWatch::pattern)) return nullptr;
+    wchar_t* wide = system_path_from_utf8(folder);
+    if (!wide) return nullptr;
     HANDLE handle = CreateFileW(wide, FILE_LIST_DIRECTORY,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED,
                                 nullptr);
+    free(wide);
     if (handle == INVALID_HANDLE_VALUE) return nullptr;
     FolderWatch* watch = new FolderWatch;
     memset(&watch->overlapped, 0, sizeof watch->overlapped);
