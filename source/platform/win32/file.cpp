@@ -47,6 +47,7 @@ uint64_t open_file_size(FILE* file) {
     LARGE_INTEGER size;
     if (handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle, &size) || size.QuadPart < 0) return 0;
     return static_cast<uint64_t>(size.QuadPart);
+}
 
 const char* system_error_text(int code, char* text, size_t size) {
     wchar_t wide[512];
