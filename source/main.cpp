@@ -1,15 +1,20 @@
 // main.cpp - healthgauge: reads the health gauge of Varnholt screenshots.
 //
 // The entry: the console and the interruptions are set up, before anything
-// else is opened, around one run of the program, whose options choose the
-// mode (modes/program.h, modes/options.h). See README.md for the whole tool.
+// else is opened, around one run of the program, whose arguments (in UTF-8
+// on every platform) choose the mode and the folder (modes/program.h,
+// modes/options.h); a console window the program opened itself waits for
+// Enter at the end. See README.md for the whole tool.
 #include "modes/program.h"
 #include "platform/platform.h"
 
 int main(int argc, char* argv[]) {
     console_begin();
     interrupts_begin();
-    int status = run_program(argc, argv);
+    char** utf8 = program_arguments(&argc, argv);
+    Arguments arguments = parse_arguments(argc, utf8);
+    int status = run_arguments(arguments);
     console_end();
+    pause_at_end(arguments);
     return status;
 }

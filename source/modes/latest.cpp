@@ -35,3 +35,4 @@ void run_latest() {
     show_reading(read_gauge(path), path);
 }
 
+void run_latest_named(const char* path) { show_reading(read_gauge(path), path); }

@@ -7,3 +7,7 @@
 #pragma once
 
 void run_latest();
+
+// The same for one named screenshot instead of the newest (a PNG named on
+// the command line): "51.6% from NAME" with the name as given.
+void run_latest_named(const char* path);

@@ -7,16 +7,56 @@
 
 #include <cstdio>
 
+const char* load_problem_text(const GaugeResult& result, char* text, size_t size) {
+    switch (result.load_problem) {
+    case LoadProblem::cannot_open:
+        if (result.load_error != 0) {
+            char reason[256];
+            snprintf(text, size, "it cannot be opened: %s",
+                     system_error_text(result.load_error, reason, sizeof reason));
+        } else {
+            snprintf(text, size, "it cannot be opened");
+        }
+        break;
+    case LoadProblem::not_png:
+        snprintf(text, size, "it is not a PNG picture (another format, or no picture at all)");
+        break;
+    case LoadProblem::too_large:
+        snprintf(text, size, "the picture is too large to read");
+        break;
+    case LoadProblem::cut_short:
+        snprintf(text, size, "the file is cut short: it ends before the picture does");
+        break;
+    case LoadProblem::damaged:
+    case LoadProblem::none:
+        snprintf(text, size, "the PNG data is damaged");
+        break;
+    }
+    return text;
+}
+
+void print_file_reason(const char* name, int error) {
+    if (error == 0) return;
+    char reason[256];
+    fflush(stdout);
+    fprintf(stderr, "healthgauge: %s: %s\n", name, system_error_text(error, reason, sizeof reason));
+}
+
 void print_read_failure(const GaugeResult& result, const char* path) {
     if (result.status == GaugeStatus::load_failed) {
         printf("Error: Failed to load %s\n", path);
+        char reason[320];
+        fflush(stdout);
+        fprintf(stderr, "healthgauge: %s: %s\n", path, load_problem_text(result, reason, sizeof reason));
     } else if (result.status == GaugeStatus::no_layout) {
         printf("Warning: Could not find matching health bar type for screenshot %s\n", path);
     }
 }
 
 void print_listing_failure() {
-    if (file_list.failed) printf("FindFirstFile failed (%d)\n", file_list.error);
+    if (!file_list.failed) return;
+    printf("FindFirstFile failed (%d)\n", file_list.error);
+    print_file_reason("the folder cannot be listed", file_list.error);
 }
 
 static bool lost = false;

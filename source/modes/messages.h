@@ -9,6 +9,8 @@
 
 #include "reading/gauge.h"
 
+#include <cstddef>
+
 // Prints why a screenshot gave no reading:
 //   Error: Failed to load NAME
 //   Warning: Could not find matching health bar type for screenshot NAME
@@ -18,6 +20,18 @@ void print_read_failure(const GaugeResult& result, const char* path);
 //   FindFirstFile failed (CODE)
 // with the system's error code.
 void print_listing_failure();
+
+// The reasons, on standard error only, in a line of their own after the
+// line on standard output that gives none:
+//   healthgauge: NAME: it is not a PNG picture        (print_read_failure)
+//   healthgauge: the folder cannot be listed: REASON  (print_listing_failure)
+//   healthgauge: raw.txt: Permission denied           (print_file_reason)
+// REASON is the system's message for the error code; nothing is printed
+// when the code is 0 (unknown).
+void print_file_reason(const char* name, int error);
+
+// The reason a screenshot did not load, in words (without the name).
+const char* load_problem_text(const GaugeResult& result, char* text, size_t size);
 
 // Shows a result as the latest-screenshot mode does: "51.6% from NAME" and
 // the text 51.6% on the clipboard, or the failure's message and an emptied

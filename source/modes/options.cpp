@@ -4,27 +4,33 @@
 #include "reading/names.h"
 
 #include <cstdio>
+#include <cstring>
 
 static const char BANNER[] = "Varnholt screenshot health gauge tool v1.02 (by Tamsel)\n\n";
 
 const char USAGE[] =
     "Usage: healthgauge [-last | -scan | -report | -watch] [-help | -version]\n"
+    "                   [FOLDER | SCREENSHOT.png]\n"
     "\n"
-    "Run it in the folder that holds your PNG screenshots.\n"
+    "Run it in the folder that holds your PNG screenshots, or name that folder.\n"
     "\n"
     "  (no option), -last, -l  read the newest screenshot, print its health and\n"
     "                          copy it to the clipboard\n"
     "  -scan, -s               read every screenshot, write the damage of each to\n"
     "                          raw.txt and a summary to output.txt\n"
-    "  -report, -r             as -scan, and write report.html as well\n"
+    "  -report, -r             as -scan, and write report.html and report.csv\n"
     "  -watch, -w              read every new screenshot as soon as it is written,\n"
     "                          as -last does; Ctrl+C stops\n"
     "  -help, -h, -?, /?       show this text and do nothing else\n"
     "  -version                show the version line and do nothing else\n"
+    "  FOLDER                  work in that folder: read its screenshots and write\n"
+    "                          the files there\n"
+    "  SCREENSHOT.png          (with -last) read that screenshot, not the newest\n"
     "\n"
-    "Options are compared without regard to case; of several mode options the\n"
-    "last one counts; other arguments are ignored. Subfolders are not read.\n"
-    "Files written to the folder: raw.txt, output.txt, report.html.\n"
+    "Options are compared without regard to case; of several mode options or\n"
+    "folders the last one counts; any other argument is ignored with a message\n"
+    "on standard error. Subfolders are not read.\n"
+    "Files written to the folder: raw.txt, output.txt, report.html, report.csv.\n"
     "HEALTHGAUGE_THREADS (1 to 32) sets the number of threads of a scan.\n"
     "Exit status: always 1.\n";
 
@@ -67,6 +73,50 @@ Mode choose_mode(int argc, const char* const argv[]) {
         }
     }
     return mode;
+}
+
+static const char* const MODE_ARGUMENTS[] = {"-scan", "-s", "-last", "-l", "-watch", "-w",
+                                              "-report", "-r", nullptr};
+
+bool is_known_option(const char* argument) {
+    return is_one_of(argument, HELP_ARGUMENTS) || is_one_of(argument, VERSION_ARGUMENTS) ||
+           is_one_of(argument, MODE_ARGUMENTS);
+}
+
+bool looks_like_option(const char* argument) {
+#ifdef _WIN32
+    if (argument[0] == '/') return true;
+#endif
+    return argument[0] == '-';
+}
+
+// True when the name ends in ".png" in any case.
+static bool names_png(const char* name) {
+    size_t length = strlen(name);
+    return length > 4 && same_text_ignoring_case(name + length - 4, ".png");
+}
+
+Arguments parse_arguments(int argc, const char* const argv[], PathKind (*kind_of)(const char*)) {
+    Arguments arguments;
+    arguments.request = choose_request(argc, argv);
+    arguments.mode = choose_mode(argc, argv);
+    for (int i = 1; i < argc; ++i) {
+        const char* argument = argv[i];
+        if (is_known_option(argument)) continue;
+        PathKind kind = kind_of(argument);
+        if (kind == PathKind::folder) {
+            arguments.folder = argument;
+        } else if (kind == PathKind::file && arguments.mode == Mode::latest && names_png(argument)) {
+            arguments.screenshot = argument;
+        } else if (looks_like_option(argument)) {
+            arguments.messages.push_back(std::string("healthgauge: unknown option '") + argument +
+                                         "' (see --help)");
+        } else {
+            arguments.messages.push_back(std::string("healthgauge: no such folder or screenshot: '") +
+                                         argument + "'");
+        }
+    }
+    return arguments;
 }
 
 void print_banner() { printf("%s", BANNER); }

@@ -6,19 +6,58 @@
 //     healthgauge --help     the banner and the usage text, nothing else
 //     healthgauge --version  the banner alone
 //     healthgauge -watch|-w  read every new PNG as soon as it is written (watch.h)
-//     healthgauge -report|-r the scan, and report.html to look at (report.h)
+//     healthgauge -report|-r the scan, and report.html and report.csv (report.h)
+//     healthgauge FOLDER     work in FOLDER as if started there
+//     healthgauge SHOT.png   (latest mode) read SHOT.png instead of the newest
 //
-// Options are compared without regard to case; the last mode option wins; any
-// other argument is ignored. A help argument (-help, --help, -h, -? or /?)
-// anywhere wins over everything, then a version argument (-version or
-// --version). The exit status is 1 on every path.
+// Options are compared without regard to case; the last mode option wins. A
+// help argument (-help, --help, -h, -? or /?) anywhere wins over everything,
+// then a version argument (-version or --version). Every other argument is
+// taken, in this order, as an existing folder (the last one counts), in
+// latest mode as an existing file whose name ends in .png (the last one
+// counts), or else is ignored with one message for standard error. The exit
+// status is 1 on every path.
+//
+//     Arguments arguments = parse_arguments(argc, argv);
+//     for (const std::string& message : arguments.messages) ... standard error ...
 #pragma once
+
+#include "platform/platform.h"
+
+#include <string>
+#include <vector>
 
 
 enum class Mode { latest, scan, watch, report };
 
 // What the run does: a mode, or only the help or version text.
 enum class Request { mode, help, version };
+
+// The command line as one record (argv[0] is the program's name).
+struct Arguments {
+    Mode mode = Mode::latest;
+    Request request = Request::mode;
+    std::string folder;      // the folder to work in; empty: the working directory
+    std::string screenshot;  // latest mode: the PNG to read instead of the newest; or empty
+    // One line each (without its line end) for standard error, about the
+    // arguments that were not taken, in their order:
+    //   healthgauge: unknown option '-scna' (see --help)
+    //   healthgauge: no such folder or screenshot: 'C:\Shots'
+    std::vector<std::string> messages;
+};
+
+// Reads the arguments. kind_of tells what a name is (path_kind, or a table
+// in the tests); it is asked about relative names in the folder the program
+// was started in, before anything changes the working directory.
+Arguments parse_arguments(int argc, const char* const argv[],
+                          PathKind (*kind_of)(const char*) = path_kind);
+
+// True when argument is an option of this program (a mode, help, version).
+bool is_known_option(const char* argument);
+
+// True when an argument that is nothing else is reported as an unknown
+// option: it begins with '-' (or, on Windows, '/').
+bool looks_like_option(const char* argument);
 
 // The mode the arguments ask for (argv[0] is the program's name).
 Mode choose_mode(int argc, const char* const argv[]);

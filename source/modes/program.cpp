@@ -2,27 +2,69 @@
 #include "modes/program.h"
 
 #include "modes/latest.h"
-#include "modes/options.h"
+#include "modes/pause.h"
 #include "modes/report/report.h"
 #include "modes/scan.h"
 #include "modes/watch.h"
+#include "platform/platform.h"
+#include "reading/file_list.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
-static void run_mode(Mode mode) {
-    switch (mode) {
+static void run_mode(const Arguments& arguments) {
+    switch (arguments.mode) {
     case Mode::scan: run_scan(); break;
     case Mode::watch: run_watch(); break;
     case Mode::report: run_report(); break;
-    case Mode::latest: run_latest(); break;
+    case Mode::latest:
+        if (arguments.screenshot.empty()) {
+            run_latest();
+        } else {
+            run_latest_named(arguments.screenshot.c_str());
+        }
+        break;
     }
 }
 
-int run_program(int argc, const char* const argv[]) {
+void enter_run_folder(const char* folder) {
+    if (enter_folder(folder) == 0) return;
+    if (strlen(folder) < sizeof file_list.root) {
+        snprintf(file_list.root, sizeof file_list.root, "%s", folder);
+    }
+}
+
+int run_arguments(const Arguments& arguments) {
     print_banner();
-    Request request = choose_request(argc, argv);
-    if (request == Request::help) printf("%s", USAGE);
-    if (request == Request::mode) run_mode(choose_mode(argc, argv));
+    fflush(stdout);
+    for (const std::string& message : arguments.messages) fprintf(stderr, "%s\n", message.c_str());
+    if (arguments.request == Request::help) printf("%s", USAGE);
+    if (arguments.request == Request::mode) {
+        // A named screenshot is read by the name as given, in the folder the
+        // program was started in.
+        if (!arguments.folder.empty() && arguments.screenshot.empty()) {
+            enter_run_folder(arguments.folder.c_str());
+        }
+        run_mode(arguments);
+    }
     fflush(stdout);
     return 1;
+}
+
+int run_program(int argc, const char* const argv[]) {
+    return run_arguments(parse_arguments(argc, argv));
+}
+
+void pause_at_end(const Arguments& arguments) {
+    ConsoleFacts console = console_facts();
+    PauseFacts facts = {};
+    facts.console_processes = console.console_processes;
+    facts.input_is_console = console.input_is_console;
+    facts.output_is_console = console.output_is_console;
+    facts.watch = arguments.request == Request::mode && arguments.mode == Mode::watch;
+    facts.stop_requested = stop_requested();
+    const char* no_pause = getenv("HEALTHGAUGE_NO_PAUSE");
+    facts.no_pause_set = no_pause != nullptr;
+    if (should_pause(facts)) wait_for_enter(PAUSE_TIMEOUT_MS);
 }

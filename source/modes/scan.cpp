@@ -64,6 +64,9 @@ static uint32_t read_all(uint32_t* readings, FILE* raw, const ScanHooks* hooks) 
         const FileEntry& entry = file_list.entries[file_list.index[slot]];
         if (entry_is_png(entry)) scan.pngs[count++] = &entry;
     }
+    if (hooks && hooks->on_listing) {
+        hooks->on_listing(hooks->context, scan.pngs, static_cast<uint32_t>(count));
+    }
     scan.readings = readings;
     scan.raw = raw;
     scan.hooks = hooks;
@@ -98,13 +101,17 @@ void run_scan_with(const ScanHooks* hooks) {
     if (readings) {
         OutputFile raw;
         bool raw_open = output_file_open(&raw, "raw.txt");
-        if (!raw_open) printf("Error: Failed to open raw.txt for writing.\n");
+        if (!raw_open) {
+            printf("Error: Failed to open raw.txt for writing.\n");
+            print_file_reason("raw.txt", raw.error);
+        }
         n = read_all(readings, raw_open ? raw.file : nullptr, hooks);
         if (raw_open) {
             if (output_file_commit(&raw)) {
                 printf("Saved raw.txt with %i percentages\n", static_cast<int>(n));
             } else {
                 printf("Error: Failed to write raw.txt.\n");
+                print_file_reason("raw.txt", raw.error);
             }
         }
     }
@@ -121,6 +128,7 @@ void run_scan_with(const ScanHooks* hooks) {
     OutputFile output;
     if (!output_file_open(&output, "output.txt")) {
         printf("Error: Failed to open output.txt for writing.\n");
+        print_file_reason("output.txt", output.error);
         return;
     }
     bool written = write_summary(output.file, summary);
@@ -128,6 +136,7 @@ void run_scan_with(const ScanHooks* hooks) {
         printf("Saved output.txt with percentage average information\n");
     } else {
         printf("Error: Failed to write output.txt.\n");
+        print_file_reason("output.txt", output.error);
     }
 }
 

@@ -25,6 +25,8 @@ struct ScanHooks {
     void (*on_result)(void* context, const FileEntry& entry, const GaugeResult& result,
                       const GaugeCrop* crop);
     void* context;
+    // When not null: the listing's PNGs in listing order, before any is read.
+    void (*on_listing)(void* context, const FileEntry* const* pngs, uint32_t count);
 };
 
 // The scan mode, telling the hooks (when not null) about every PNG.

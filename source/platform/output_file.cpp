@@ -9,14 +9,21 @@
 bool output_file_open(OutputFile* out, const char* name) {
     snprintf(out->target, sizeof out->target, "%s", name);
     out->temporary[0] = '\0';
+    out->error = 0;
+    clear_system_error();
     OutputStart start =
         output_start(name, out->target, out->temporary, OUTPUT_PATH_SIZE, &out->file);
     out->direct = start == OutputStart::direct;
+    if (start == OutputStart::refused) out->error = last_system_error();
     return start != OutputStart::refused;
 }
 
 bool output_file_commit(OutputFile* out) {
     bool ok;
+    // A failed write before the commit left its error behind; a later
+    // successful call may have cleared it, so the commit's own steps tell.
+    int earlier = ferror(out->file) ? last_system_error() : 0;
+    clear_system_error();
     if (out->direct) {
         ok = !ferror(out->file);
         ok = fclose(out->file) == 0 && ok;
@@ -24,6 +31,7 @@ bool output_file_commit(OutputFile* out) {
         ok = output_replace(out->file, out->temporary, out->target);
     }
     out->file = nullptr;
+    if (!ok) out->error = last_system_error() ? last_system_error() : earlier;
     return ok;
 }
 

@@ -293,6 +293,8 @@ struct OutputFile {
     char target[OUTPUT_PATH_SIZE];     // the file that is replaced
     char temporary[OUTPUT_PATH_SIZE];  // written first, then put in target's place
     bool direct;                       // writing straight into target
+    int error;                         // after a failed open or commit: the system's
+                                       // error code (last_system_error), 0 when unknown
 };
 
 // Starts writing the file called name; false when it cannot be opened.
@@ -304,3 +306,56 @@ bool output_file_commit(OutputFile* out);
 
 // Drops the file.
 void output_file_abort(OutputFile* out);
+
+// ---- The command line, the run's folder, the console at the end ----------
+//
+//     char** arguments = program_arguments(&argc, argv);   // UTF-8 on every platform
+//     switch (path_kind(argument)) { ... }                // a folder? a file?
+//     int error = enter_folder(folder);                   // 0, or the system's code
+//     ConsoleFacts facts = console_facts();               // for the pause at the end
+//     wait_for_enter(60000);                              // "Press Enter ..." on the console
+
+// The program's arguments in UTF-8: on Windows converted from the wide
+// command line (so names outside the ANSI code page come through whole),
+// elsewhere argv itself. *argc is set to their number.
+char** program_arguments(int* argc, char** argv);
+
+enum class PathKind { missing, folder, file };
+
+// What path names, links followed: a folder, a file of any other kind, or
+// nothing that can be looked at.
+PathKind path_kind(const char* path);
+
+// Makes path the working directory; 0, or the system's error code (the
+// working directory then stays as it was).
+int enter_folder(const char* path);
+
+// The working directory's full path in UTF-8 (on POSIX systems its bytes);
+// false when it cannot be told or does not fit.
+bool current_folder(char* path, size_t size);
+
+// What the console of the run is, for the pause at the end (Windows only; on
+// POSIX systems console_processes is 0 and the rest false).
+struct ConsoleFacts {
+    unsigned console_processes;  // processes attached to the console (GetConsoleProcessList)
+    bool input_is_console;       // standard input is that console
+    bool output_is_console;      // standard output is that console
+};
+ConsoleFacts console_facts();
+
+// Writes an empty line and "Press Enter to close this window." to the console
+// itself (never to standard output) and waits for Enter, at most timeout_ms.
+// Does nothing on POSIX systems.
+void wait_for_enter(int timeout_ms);
+
+// The error of the last failed system call of this thread: errno on POSIX
+// systems; on Windows GetLastError(), or for a C runtime failure without one
+// the nearest Windows code (disk full, access denied), else 0. Clear it
+// before the calls it is to tell about.
+void clear_system_error();
+int last_system_error();
+
+// The system's message for an error code as the platform's functions hand
+// them back (errno values; Windows error codes on Windows), in UTF-8 without
+// a line end, e.g. "Permission denied". Returns text.
+const char* system_error_text(int code, char* text, size_t size);

@@ -100,7 +100,7 @@ uint32_t count_bar_pixels(const Image& image, const GaugeType& type) {
 }
 
 GaugeResult read_gauge_image(const Image& image) {
-    GaugeResult result = {GaugeStatus::no_layout, 0, -1, 0, 0};
+    GaugeResult result = {GaugeStatus::no_layout, 0, -1, 0, 0, 0, 0, LoadProblem::none, 0};
     result.layout = choose_gauge_type(image, &result.score);
     if (result.layout < 0 || result.score > MAX_MATCH_SCORE) return result;
     const GaugeType& type = gauge_types[result.layout];

@@ -62,12 +62,27 @@ enum class GaugeStatus {
 };
 
 // What reading one screenshot gave.
+// Why a screenshot did not load (GaugeStatus::load_failed), for standard
+// error only: the program's own messages on standard output never say.
+enum class LoadProblem : uint8_t {
+    none,
+    cannot_open,  // not opened: load_error holds the system's error code (0: unknown)
+    not_png,      // does not begin as a PNG file does
+    too_large,    // a PNG whose picture is too large to decode
+    cut_short,    // a PNG that ends before its end chunk
+    damaged,      // a complete PNG whose data does not decode
+};
+
 struct GaugeResult {
     GaugeStatus status;
     uint32_t reading;  // 0..1000 when read
     int layout;        // row of gauge_types that matched best, -1 when none did
     int score;         // that row's match score (0 when none)
     uint32_t filled;   // bar pixels counted from the left end, when read
+    int width = 0;     // the screenshot's size when it was decoded, else 0
+    int height = 0;
+    LoadProblem load_problem = LoadProblem::none;  // when load_failed
+    int load_error = 0;  // for cannot_open: the system's error code, or 0
 };
 
 // Choose the layout, reject a poor match, measure.

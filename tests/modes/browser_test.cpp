@@ -15,8 +15,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <dirent.h>
 #include <map>
+#include <sys/stat.h>
 #include <stb_image.h>
 #include <string>
 #include <sys/wait.h>
@@ -86,20 +88,6 @@ struct FolderFile {
     std::string name;
     int reading;
 };
-
-std::vector<std::string> listing_order(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = opendir(folder.c_str());
-    if (!dir) return names;
-    while (const dirent* entry = readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name[0] != '.' && name.size() > 4 && name.compare(name.size() - 4, 4, ".png") == 0) {
-            names.push_back(name);
-        }
-    }
-    closedir(dir);
-    return names;
-}
 
 // The name as the rendered DOM serialises it: text with & < > escaped,
 // quotes as they are, invalid bytes as U+FFFD.
@@ -188,10 +176,12 @@ TEST_F(BrowserReport, RenderedDomHasTheHistogramAndEveryRow) {
     }
     EXPECT_EQ(occurrences(dom, "<circle "), read_count());  // one point per reading
 
-    // Every file has its row, in listing order, its name as plain text.
+    // Every file has its row, by file time (the order of `files`), its name
+    // as plain text, whatever the listing's order.
     EXPECT_EQ(occurrences(dom, "<tr class=\"file"), files.size());
     size_t at = 0;
-    for (const std::string& name : listing_order(folder.path)) {
+    for (const FolderFile& file : files) {
+        const std::string& name = file.name;
         at = dom.find("<td class=\"name\">" + dom_text(name) + "</td>", at);
         ASSERT_NE(at, std::string::npos) << "no row for " << name;
     }
@@ -255,8 +245,139 @@ TEST_F(BrowserReport, PageIsSelfContained) {
     for (size_t at; (at = rest.find("data:")) != std::string::npos;) {
         rest.erase(at, rest.find('"', at) - at);
     }
+    // The one link: report.csv beside the page.
+    EXPECT_EQ(occurrences(rest, "href="), size_t(1));
+    EXPECT_EQ(occurrences(rest, "<a href=\"report.csv\">"), size_t(1));
+    rest.erase(rest.find("<a href=\"report.csv\">"), 22);
     for (const char* outside : {"http:", "https:", "//", "url(", "@import", "<script", "<link",
                                 "<iframe", "<object", "<embed", "href=", "srcset", "file:"}) {
         EXPECT_EQ(rest.find(outside), std::string::npos) << outside;
     }
+}
+
+// ---- Two play sessions a day apart, and the page's width -------------------
+
+namespace {
+
+class BrowserSessions : public testing::Test {
+  protected:
+    void SetUp() override {
+        int status;
+        command_output(browser() + " --version >/dev/null 2>&1", &status);
+        ASSERT_EQ(status, 0) << browser() << " cannot be run: scripts/install-deps installs it";
+        // An evening: 8 screenshots 5 minutes apart; the next evening: 6,
+        // 4 minutes apart. Names that list in another order than time.
+        const long evening = 1767290400L;  // 2026-01-01 18:00 UTC
+        for (int i = 0; i < 14; ++i) {
+            long time = i < 8 ? evening + i * 300 : evening + 86400 + 7200 + (i - 8) * 240;
+            std::string name = "shot" + std::to_string((i * 7) % 14 + 10) + "_" +
+                               std::to_string(i) + ".png";
+            Screenshot shot = blank_screenshot(1920, 64, 3);
+            uint32_t reading = static_cast<uint32_t>(1000 - (i * 137) % 700);
+            reading = reading / 25 * 25;  // exact with the 240-pixel bar
+            paint_gauge(shot, TYPE, filled_for_reading(TYPE, reading));
+            ASSERT_TRUE(write_png(shot, folder / name));
+            ASSERT_TRUE(set_time(folder / name, time));
+            names.push_back(name);
+        }
+        int run_status;
+        command_output("cd " + folder.path + " && TZ=UTC " + HEALTHGAUGE_DEFAULT_PROGRAM +
+                           " -report >/dev/null",
+                       &run_status);
+        page = read_file(folder / "report.html");
+        ASSERT_EQ(page.compare(0, 15, "<!DOCTYPE html>"), 0) << page.substr(0, 100);
+    }
+    TempFolder folder;
+    std::vector<std::string> names;  // in time order
+    std::string page;
+};
+
+}  // namespace
+
+TEST_F(BrowserSessions, TwoPanelsAndTheTableInTimeOrder) {
+    int status;
+    std::string dom = command_output(browser_command(folder, "--dump-dom"), &status);
+    ASSERT_EQ(status, 0);
+    EXPECT_EQ(attributes(dom, "<g class=\"session\"", "data-count"),
+              (std::vector<std::string>{"8", "6"}));
+    EXPECT_EQ(attributes(dom, "<g class=\"session\"", "data-start"),
+              (std::vector<std::string>{"2026-01-01 18:00:00", "2026-01-02 20:00:00"}));
+    EXPECT_EQ(attributes(dom, "<g class=\"session\"", "data-end"),
+              (std::vector<std::string>{"2026-01-01 18:35:00", "2026-01-02 20:20:00"}));
+    EXPECT_EQ(occurrences(dom, "<path class=\"line\""), size_t(2));  // one line per session
+    EXPECT_NE(dom.find(">18:00\xE2\x80\x93" "18:35<"), std::string::npos);
+    EXPECT_NE(dom.find(">20:00\xE2\x80\x93" "20:20<"), std::string::npos);
+    size_t at = 0;
+    for (const std::string& name : names) {
+        at = dom.find("<td class=\"name\">" + name + "</td>", at);
+        ASSERT_NE(at, std::string::npos) << name << " out of time order";
+    }
+    for (const char* figure : {"Median damage:", "10th percentile of damage:",
+                               "90th percentile of damage:", "Screenshots that show damage:",
+                               "Folder:", "Time span:"}) {
+        EXPECT_NE(dom.find(figure), std::string::npos) << figure;
+    }
+}
+
+TEST_F(BrowserSessions, NoSidewaysScrollingAt1280Pixels) {
+    // The page itself has no script; a copy with one measures it.
+    std::string measured = page;
+    measured.insert(measured.rfind("</body>"),
+                    "<script>document.body.setAttribute('data-widths',"
+                    "document.documentElement.scrollWidth+' '+window.innerWidth)</script>");
+    ASSERT_TRUE(write_file(folder / "report.html", measured));
+    for (int width : {1280, 1024}) {
+        int status;
+        std::string dom = command_output(
+            browser_command(folder, "--window-size=" + std::to_string(width) + ",900 --dump-dom"),
+            &status);
+        ASSERT_EQ(status, 0);
+        std::vector<std::string> widths = attributes(dom, "<body", "data-widths");
+        ASSERT_EQ(widths.size(), 1u) << dom.substr(0, 300);
+        int scroll = 0, inner = 0;
+        ASSERT_EQ(sscanf(widths[0].c_str(), "%d %d", &scroll, &inner), 2);
+        EXPECT_EQ(inner, width);
+        EXPECT_LE(scroll, inner) << "the page scrolls sideways at " << width << " pixels";
+    }
+    // The picture of the two sessions, kept with the other artifacts.
+    ASSERT_TRUE(write_file(folder / "report.html", page));
+    std::string artifact = std::string(HEALTHGAUGE_ARTIFACT_DIR) + "/report-sessions.png";
+    int status;
+    command_output(browser_command(folder, "--window-size=1280,1400 --screenshot=" + artifact),
+                   &status);
+    EXPECT_EQ(status, 0);
+}
+
+TEST_F(BrowserSessions, TwentyThousandScreenshotsRenderInUnderFiveSeconds) {
+    // The page of a big folder, made from the report's own pieces is slow to
+    // build here; the time chart is what grows, so it alone is measured in
+    // a page of its own: 20,000 points in 40 sessions.
+    std::vector<TimePoint> points;
+    for (uint32_t i = 0; i < 20000; ++i) {
+        points.push_back({1767290400 + (i / 500) * 7200 + (i % 500) * 10, (i * 7919) % 1001});
+    }
+    FILE* file = fopen((folder / "report.html").c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    fprintf(file, "<!DOCTYPE html><html><head><meta charset=\"utf-8\"></head><body>");
+    write_timeline_svg(file, points.data(), static_cast<uint32_t>(points.size()));
+    fprintf(file, "</body></html>");
+    fclose(file);
+    struct stat info;
+    ASSERT_EQ(stat((folder / "report.html").c_str(), &info), 0);
+    EXPECT_LT(info.st_size, 2 << 20);
+    // The browser's start alone, on an empty page, is taken off: on a busy
+    // machine it takes several seconds by itself.
+    auto timed = [&](std::string* dom) {
+        auto start = std::chrono::steady_clock::now();
+        int status;
+        *dom = command_output(browser_command(folder, "--dump-dom"), &status);
+        EXPECT_EQ(status, 0);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    std::string dom, empty;
+    double seconds = timed(&dom);
+    ASSERT_TRUE(write_file(folder / "report.html", "<!DOCTYPE html><html><body></body></html>"));
+    double start_up = timed(&empty);
+    EXPECT_EQ(occurrences(dom, "<circle "), size_t(20000));
+    EXPECT_LT(seconds - start_up, 5.0) << seconds << " s in all, " << start_up << " s to start";
 }

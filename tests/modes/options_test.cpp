@@ -2,6 +2,7 @@
 #include "modes/damage.h"
 #include "modes/latest.h"
 #include "modes/options.h"
+#include "modes/pause.h"
 #include "modes/program.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"
@@ -197,4 +198,126 @@ TEST_F(LatestMode, HelpAndVersionReadNothingAndLeaveTheClipboardAlone) {
     // Without them the same folder is read: the cases above had a choice.
     EXPECT_EQ(run_program_here({"-x"}), banner + "50.6% from shot.png\n");
     EXPECT_EQ(clipboard_calls, std::vector<std::string>{"put 50.6%"});
+}
+
+// ---- The command line as one record -----------------------------------------
+
+namespace {
+
+// What names are, for parse_arguments: a table instead of the file system.
+PathKind kind_in_table(const char* name) {
+    static const std::map<std::string, PathKind> KINDS = {
+        {"shots", PathKind::folder},        {"my shots", PathKind::folder},
+        {"スクショ", PathKind::folder},      {"-dash folder", PathKind::folder},
+        {"shot.png", PathKind::file},       {"SHOT.PNG", PathKind::file},
+        {"notes.txt", PathKind::file},      {"png", PathKind::file},
+        {"folder.png", PathKind::folder},   {"skärmbild.png", PathKind::file},
+    };
+    auto found = KINDS.find(name);
+    return found == KINDS.end() ? PathKind::missing : found->second;
+}
+
+Arguments parsed(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "healthgauge");
+    return parse_arguments(static_cast<int>(arguments.size()), arguments.data(), kind_in_table);
+}
+
+}  // namespace
+
+TEST(Arguments, EachIsAnOptionAFolderAScreenshotOrAMessage) {
+    const std::string unknown = "healthgauge: unknown option '";
+    const std::string missing = "healthgauge: no such folder or screenshot: '";
+    struct Case {
+        std::vector<const char*> arguments;
+        Mode mode;
+        Request request;
+        std::string folder, screenshot;
+        std::vector<std::string> messages;
+    };
+    const Case cases[] = {
+        {{}, Mode::latest, Request::mode, "", "", {}},
+        {{"-scna"}, Mode::latest, Request::mode, "", "", {unknown + "-scna' (see --help)"}},
+        {{"-scan", "shots"}, Mode::scan, Request::mode, "shots", "", {}},
+        {{"shots", "-R"}, Mode::report, Request::mode, "shots", "", {}},
+        {{"shots", "my shots"}, Mode::latest, Request::mode, "my shots", "", {}},  // the last counts
+        {{"スクショ", "-w"}, Mode::watch, Request::mode, "スクショ", "", {}},
+        {{"-dash folder"}, Mode::latest, Request::mode, "-dash folder", "", {}},  // a folder first
+        {{"shot.png"}, Mode::latest, Request::mode, "", "shot.png", {}},
+        {{"SHOT.PNG", "-l"}, Mode::latest, Request::mode, "", "SHOT.PNG", {}},
+        {{"shot.png", "skärmbild.png"}, Mode::latest, Request::mode, "", "skärmbild.png", {}},
+        {{"shots", "shot.png"}, Mode::latest, Request::mode, "shots", "shot.png", {}},
+        // A screenshot is taken in latest mode only.
+        {{"-s", "shot.png"}, Mode::scan, Request::mode, "", "", {missing + "shot.png'"}},
+        {{"notes.txt"}, Mode::latest, Request::mode, "", "", {missing + "notes.txt'"}},
+        {{"png"}, Mode::latest, Request::mode, "", "", {missing + "png'"}},
+        {{"folder.png"}, Mode::latest, Request::mode, "folder.png", "", {}},
+        {{"C:\\Shots"}, Mode::latest, Request::mode, "", "", {missing + "C:\\Shots'"}},
+        {{"-x", "gone", ""}, Mode::latest, Request::mode, "", "",
+         {unknown + "-x' (see --help)", missing + "gone'", missing + "'"}},
+        {{"--scan", "-s"}, Mode::scan, Request::mode, "", "", {unknown + "--scan' (see --help)"}},
+        {{"-h", "-scna"}, Mode::latest, Request::help, "", "", {unknown + "-scna' (see --help)"}},
+        {{"-version", "shots"}, Mode::latest, Request::version, "shots", "", {}},
+#ifdef _WIN32
+        {{"/x"}, Mode::latest, Request::mode, "", "", {unknown + "/x' (see --help)"}},
+#else
+        {{"/x"}, Mode::latest, Request::mode, "", "", {missing + "/x'"}},
+#endif
+    };
+    for (const Case& c : cases) {
+        std::string shown;
+        for (const char* argument : c.arguments) shown += std::string(" '") + argument + "'";
+        Arguments arguments = parsed(c.arguments);
+        EXPECT_EQ(arguments.mode, c.mode) << shown;
+        EXPECT_EQ(arguments.request, c.request) << shown;
+        EXPECT_EQ(arguments.folder, c.folder) << shown;
+        EXPECT_EQ(arguments.screenshot, c.screenshot) << shown;
+        EXPECT_EQ(arguments.messages, c.messages) << shown;
+    }
+}
+
+TEST(Arguments, TheRealFileSystemByDefault) {
+    TempFolder folder;
+    ASSERT_EQ(mkdir((folder / "shots").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(folder / "a.png", "x"));
+    InsideFolder inside(folder.path);
+    std::vector<const char*> argv = {"healthgauge", "shots", "a.png", "b.png"};
+    Arguments arguments = parse_arguments(4, argv.data());
+    EXPECT_EQ(arguments.folder, "shots");
+    EXPECT_EQ(arguments.screenshot, "a.png");
+    EXPECT_EQ(arguments.messages,
+              std::vector<std::string>{"healthgauge: no such folder or screenshot: 'b.png'"});
+}
+
+TEST(Pause, OnlyInAConsoleWindowOfItsOwn) {
+    struct Case {
+        PauseFacts facts;
+        bool pause;
+    };
+    const Case cases[] = {
+        {{1, true, true, false, false, false}, true},   // double-clicked, or a folder dropped
+        {{2, true, true, false, false, false}, false},  // cmd or PowerShell shares the console
+        {{0, true, true, false, false, false}, false},  // no console (POSIX)
+        {{3, true, true, false, false, false}, false},
+        {{1, false, true, false, false, false}, false},  // input redirected
+        {{1, true, false, false, false, false}, false},  // output redirected
+        {{1, false, false, false, false, false}, false},
+        {{1, true, true, true, false, false}, false},   // watch: stopped by Ctrl+C or closing
+        {{1, true, true, false, true, false}, false},   // a stop was requested
+        {{1, true, true, false, false, true}, false},   // HEALTHGAUGE_NO_PAUSE
+    };
+    for (const Case& c : cases) {
+        const PauseFacts& f = c.facts;
+        EXPECT_EQ(should_pause(f), c.pause)
+            << f.console_processes << f.input_is_console << f.output_is_console << f.watch
+            << f.stop_requested << f.no_pause_set;
+    }
+    EXPECT_EQ(PAUSE_TIMEOUT_MS, 60000);
+}
+
+TEST_F(LatestMode, NamedScreenshotIsReadInsteadOfTheNewest) {
+    write_screenshot("old.png", 237, 1000);
+    write_screenshot("new.png", 120, 2000);
+    const std::string banner = "Varnholt screenshot health gauge tool v1.02 (by Tamsel)\n\n";
+    EXPECT_EQ(run_program_here({"old.png"}), banner + "100.0% from old.png\n");
+    EXPECT_EQ(clipboard_calls, std::vector<std::string>{"put 100.0%"});
 }

@@ -114,6 +114,12 @@ void make_mixed_screenshots(const TempFolder& folder, int count, uint32_t seed) 
     ASSERT_EQ(mkdir((folder / "folder.png").c_str(), 0755), 0);
 }
 
+size_t occurrences_of(const std::string& text, const std::string& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
 struct ScanOutcome {
     std::string console, raw, output, errors;
 };
@@ -147,6 +153,12 @@ TEST_F(EndToEnd, ScanGivesTheSameOutputOnAnyNumberOfThreads) {
               std::string::npos);
     EXPECT_GT(std::count(one.raw.begin(), one.raw.end(), '\n'), 100) << one.raw;
     EXPECT_NE(one.output.find("Health bars detected: "), std::string::npos);
+    // Standard error holds a reason for each failed load, nothing else.
+    EXPECT_EQ(std::count(one.errors.begin(), one.errors.end(), '\n'),
+              static_cast<long>(occurrences_of(one.console, "Error: Failed to load ")));
+    for (size_t at = 0; at < one.errors.size(); at = one.errors.find('\n', at) + 1) {
+        EXPECT_EQ(one.errors.compare(at, 13, "healthgauge: "), 0) << one.errors.substr(at, 80);
+    }
 
     // 0 is ignored, as is no setting: the machine's count.
     for (const char* threads : {"2", "3", "16", "0", static_cast<const char*>(nullptr)}) {
@@ -156,7 +168,8 @@ TEST_F(EndToEnd, ScanGivesTheSameOutputOnAnyNumberOfThreads) {
         EXPECT_EQ(other.raw, one.raw) << label;
         EXPECT_EQ(other.output, one.output) << label;
         if (!is_wine_run()) {
-            EXPECT_EQ(other.errors, "") << label << ": not a terminal";
+            // Not a terminal: no progress line, only the failed loads' reasons.
+            EXPECT_EQ(other.errors, one.errors) << label;
         }
     }
 
@@ -252,8 +265,18 @@ TEST_F(EndToEnd, ProgressLineOnATerminalLeavesNothingBehind) {
     std::string received = run_on_terminal(folder.path, "1");
     double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
     ASSERT_FALSE(received.empty()) << "no pseudo-terminal";
-    // Each message on a line of its own, and the progress line gone at the end.
-    EXPECT_EQ(screen_of(received), plain);
+    // Each message on a line of its own (a failed load's reason from
+    // standard error under it), and the progress line gone at the end.
+    std::string screen = plain;
+    for (size_t at = 0; (at = screen.find("Error: Failed to load ", at)) != std::string::npos;) {
+        size_t end = screen.find('\n', at) + 1;
+        std::string name = screen.substr(at + 22, end - 1 - (at + 22));
+        std::string reason = "healthgauge: " + name +
+                             ": it is not a PNG picture (another format, or no picture at all)\n";
+        screen.insert(end, reason);
+        at = end + reason.size();
+    }
+    EXPECT_EQ(screen_of(received), screen);
     if (seconds > 3 * PROGRESS_DELAY) {
         EXPECT_NE(received.find("\rReading screenshots: "), std::string::npos)
             << "no progress line in a scan of " << seconds << " s";

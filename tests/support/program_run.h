@@ -57,6 +57,8 @@ struct ChildSetup {
     bool obey_permissions = false;
     // More environment variables, NAME and value.
     std::vector<std::pair<std::string, std::string>> settings;
+    // Environment variables taken away.
+    std::vector<std::string> unset;
     // Standard error goes here instead of the test's, when not -1.
     int error_fd = -1;
     // Descriptors the program is started without (0, 1, 2: its standard
@@ -70,6 +72,7 @@ constexpr int SETUP_FAILED = 125;
 
 inline void set_up_child(const ChildSetup& setup) {
     for (const auto& setting : setup.settings) setenv(setting.first.c_str(), setting.second.c_str(), 1);
+    for (const std::string& name : setup.unset) unsetenv(name.c_str());
     if (setup.error_fd >= 0) dup2(setup.error_fd, STDERR_FILENO);
     if (setup.output_unread) {
         int fds[2];

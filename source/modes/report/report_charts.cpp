@@ -5,6 +5,9 @@
 #include "modes/report/report_html.h"
 #include "platform/platform.h"
 
+#include <utility>
+#include <cstring>
+
 constexpr int CHART_WIDTH = 640;
 constexpr int CHART_HEIGHT = 300;
 constexpr int PLOT_LEFT = 60;    // room for the y labels and title
@@ -44,31 +47,33 @@ static uint32_t tick_step(uint32_t top) {
     }
 }
 
-static void write_svg_start(FILE* file, const char* id, const char* label) {
+static void write_svg_start(FILE* file, const char* id, const char* label, int width = CHART_WIDTH,
+                            int height = CHART_HEIGHT) {
     fprintf(file,
             "<svg id=\"%s\" class=\"chart\" role=\"img\" aria-label=\"%s\" "
             "viewBox=\"0 0 %d %d\" width=\"%d\" "
             "height=\"%d\">\n",
-            id, label, CHART_WIDTH, CHART_HEIGHT, CHART_WIDTH, CHART_HEIGHT);
+            id, label, width, height, width, height);
 }
 
 // Axis lines, a horizontal grid line and label per y tick (value and text
 // from the caller), and the two axis titles.
-static void write_axes(FILE* file, int plot_height, const char* x_title, const char* y_title) {
+static void write_axes(FILE* file, int plot_height, const char* x_title, const char* y_title,
+                       int plot_width = PLOT_WIDTH, int chart_height = CHART_HEIGHT) {
     int bottom = PLOT_TOP + plot_height;
     fprintf(file, "<path class=\"axis\" d=\"M%d %dV%dH%d\"/>\n", PLOT_LEFT, PLOT_TOP, bottom,
-            PLOT_LEFT + PLOT_WIDTH);
+            PLOT_LEFT + plot_width);
     fprintf(file, "<text class=\"title\" x=\"%d\" y=\"%d\" text-anchor=\"middle\">%s</text>\n",
-            PLOT_LEFT + PLOT_WIDTH / 2, CHART_HEIGHT - 4, x_title);
+            PLOT_LEFT + plot_width / 2, chart_height - 4, x_title);
     fprintf(file,
             "<text class=\"title\" transform=\"translate(14 %d) rotate(-90)\" "
             "text-anchor=\"middle\">%s</text>\n",
             PLOT_TOP + plot_height / 2, y_title);
 }
 
-static void write_y_tick(FILE* file, double y, const char* label) {
+static void write_y_tick(FILE* file, double y, const char* label, int plot_width = PLOT_WIDTH) {
     fprintf(file, "<path class=\"grid\" d=\"M%d %.1fH%d\"/>\n", PLOT_LEFT, y,
-            PLOT_LEFT + PLOT_WIDTH);
+            PLOT_LEFT + plot_width);
     fprintf(file, "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n", PLOT_LEFT - 6,
             y + 4, label);
 }
@@ -111,53 +116,155 @@ void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]) {
     fprintf(file, "</svg>\n");
 }
 
+int split_sessions(const TimePoint* points, uint32_t count, TimeSession sessions[MAX_SESSIONS]) {
+    if (count == 0) return 0;
+    // The gaps that start a session: (length, index of the point after it).
+    struct Gap {
+        int64_t length;
+        uint32_t at;
+    };
+    Gap kept[MAX_SESSIONS];  // the longest MAX_SESSIONS - 1 gaps so far
+    int kept_count = 0;
+    for (uint32_t i = 1; i < count; ++i) {
+        int64_t length = points[i].seconds - points[i - 1].seconds;
+        if (length <= SESSION_GAP_SECONDS) continue;
+        if (kept_count < MAX_SESSIONS - 1) {
+            kept[kept_count++] = {length, i};
+            continue;
+        }
+        // Replace the shortest kept gap (the latest of equal ones) when this
+        // one is longer: the shorter gaps are the ones merged.
+        int shortest = 0;
+        for (int k = 1; k < kept_count; ++k) {
+            if (kept[k].length < kept[shortest].length ||
+                (kept[k].length == kept[shortest].length && kept[k].at > kept[shortest].at)) {
+                shortest = k;
+            }
+        }
+        if (length > kept[shortest].length) kept[shortest] = {length, i};
+    }
+    for (int k = 1; k < kept_count; ++k) {  // in time order again (a few, so by insertion)
+        for (int j = k; j > 0 && kept[j].at < kept[j - 1].at; --j) std::swap(kept[j], kept[j - 1]);
+    }
+    uint32_t first = 0;
+    for (int k = 0; k < kept_count; ++k) {
+        sessions[k] = {first, kept[k].at - first};
+        first = kept[k].at;
+    }
+    sessions[kept_count] = {first, count - first};
+    return kept_count + 1;
+}
+
+// Writes the part of a "YYYY-MM-DD HH:MM:SS" local time: the date, or HH:MM.
+static void date_part(const char* time, char* out) {
+    memcpy(out, time, 10);
+    out[10] = '\0';
+}
+static void minute_part(const char* time, char* out) {
+    memcpy(out, time + 11, 5);
+    out[5] = '\0';
+}
+
 void write_timeline_svg(FILE* file, const TimePoint* points, uint32_t count) {
     constexpr int PLOT_HEIGHT = 236;
+    constexpr int HEIGHT = PLOT_TOP + PLOT_HEIGHT + 66;  // two label lines, a third, the title
+    constexpr int PANEL_GAP = 14;
+    constexpr int MIN_PANEL = 96;  // room for "2026-12-07" and "16:25–17:40"
     const int bottom = PLOT_TOP + PLOT_HEIGHT;
-    int64_t first = 0, last = 0;
-    for (uint32_t i = 0; i < count; ++i) {
-        if (i == 0 || points[i].seconds < first) first = points[i].seconds;
-        if (i == 0 || points[i].seconds > last) last = points[i].seconds;
-    }
-    const double span = static_cast<double>(last - first);
+    TimeSession sessions[MAX_SESSIONS];
+    int session_count = split_sessions(points, count, sessions);
+    int panels = session_count > 0 ? session_count : 1;
+    int plot_width = 900 - PLOT_LEFT - PLOT_RIGHT;
+    if (panels * (MIN_PANEL + PANEL_GAP) > plot_width) plot_width = panels * (MIN_PANEL + PANEL_GAP);
+    const int width = PLOT_LEFT + plot_width + PLOT_RIGHT;
+    const double panel_width = static_cast<double>(plot_width - (panels - 1) * PANEL_GAP) / panels;
 
-    write_svg_start(file, "timeline", "Damage by file time");
+    write_svg_start(file, "timeline", "Damage by file time", width, HEIGHT);
+    // The panels' grounds first, so that the grid lines show on them.
+    for (int k = 0; k < session_count; ++k) {
+        fprintf(file, "<rect class=\"panel\" x=\"%.1f\" y=\"%d\" width=\"%.1f\" height=\"%d\"/>\n",
+                PLOT_LEFT + k * (panel_width + PANEL_GAP), PLOT_TOP, panel_width, PLOT_HEIGHT);
+    }
     for (uint32_t damage = 0; damage <= DAMAGE_FULL; damage += 200) {
         char label[8];
         snprintf(label, sizeof label, "%u", damage / 10);
-        write_y_tick(file, bottom - static_cast<double>(damage) * PLOT_HEIGHT / DAMAGE_FULL, label);
+        write_y_tick(file, bottom - static_cast<double>(damage) * PLOT_HEIGHT / DAMAGE_FULL, label,
+                     plot_width);
     }
-    // The ends of the time axis (one label when every file has the same time).
-    char text[LOCAL_TIME_SIZE];
-    if (count > 0 && local_time_text(first, text)) {
-        fprintf(file, "<text class=\"time\" x=\"%d\" y=\"%d\" text-anchor=\"%s\">%s</text>\n",
-                span > 0 ? PLOT_LEFT : PLOT_LEFT + PLOT_WIDTH / 2, bottom + 16,
-                span > 0 ? "start" : "middle", text);
+    for (int k = 0; k < session_count; ++k) {
+        const TimeSession& session = sessions[k];
+        const TimePoint* first = points + session.first;
+        int64_t start = first[0].seconds, end = first[session.count - 1].seconds;
+        const double span = static_cast<double>(end - start);
+        const double left = PLOT_LEFT + k * (panel_width + PANEL_GAP);
+        char start_text[LOCAL_TIME_SIZE], end_text[LOCAL_TIME_SIZE];
+        bool known = local_time_text(start, start_text) && local_time_text(end, end_text);
+        if (!known) start_text[0] = end_text[0] = '\0';
+        fprintf(file,
+                "<g class=\"session\" data-first=\"%u\" data-count=\"%u\" data-start=\"%s\" "
+                "data-end=\"%s\">\n",
+                session.first, session.count, start_text, end_text);
+        // Where each point goes: along the panel by time (the middle when
+        // the session has one time only), up by damage.
+        auto x_of = [&](const TimePoint& point) {
+            double along = span > 0 ? static_cast<double>(point.seconds - start) / span : 0.5;
+            return left + 6 + along * (panel_width - 12);
+        };
+        auto y_of = [&](const TimePoint& point) {
+            uint32_t damage = point.damage > DAMAGE_FULL ? DAMAGE_FULL : point.damage;
+            return bottom - static_cast<double>(damage) * PLOT_HEIGHT / DAMAGE_FULL;
+        };
+        if (session.count > 1) {
+            fprintf(file, "<path class=\"line\" d=\"");
+            for (uint32_t i = 0; i < session.count; ++i) {
+                fprintf(file, "%c%.1f %.1f", i == 0 ? 'M' : 'L', x_of(first[i]), y_of(first[i]));
+            }
+            fprintf(file, "\"/>\n");
+        }
+        fprintf(file, "<g class=\"points\">\n");
+        for (uint32_t i = 0; i < session.count; ++i) {
+            fprintf(file, "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\"/>\n", x_of(first[i]),
+                    y_of(first[i]));
+        }
+        fprintf(file, "</g>\n");
+        if (known) {
+            // The start's date, then its time and the end's; the end's date
+            // when it is another day.
+            char date[16], from[8], to[8], end_date[16];
+            date_part(start_text, date);
+            minute_part(start_text, from);
+            minute_part(end_text, to);
+            date_part(end_text, end_date);
+            double centre = left + panel_width / 2;
+            fprintf(file,
+                    "<text class=\"time\" x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%s</text>\n"
+                    "<text class=\"time\" x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%s%s%s"
+                    "</text>\n",
+                    centre, bottom + 16, date, centre, bottom + 30, from,
+                    span > 0 ? "\xE2\x80\x93" : "", span > 0 ? to : "");
+            if (strcmp(date, end_date) != 0) {
+                fprintf(file,
+                        "<text class=\"time\" x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">"
+                        "to %s</text>\n",
+                        centre, bottom + 44, end_date);
+            }
+        }
+        fprintf(file, "</g>\n");
     }
-    if (span > 0 && local_time_text(last, text)) {
-        fprintf(file, "<text class=\"time\" x=\"%d\" y=\"%d\" text-anchor=\"end\">%s</text>\n",
-                PLOT_LEFT + PLOT_WIDTH, bottom + 16, text);
-    }
-    fprintf(file, "<g class=\"points\">\n");
-    for (uint32_t i = 0; i < count; ++i) {
-        double along = span > 0 ? static_cast<double>(points[i].seconds - first) / span : 0.5;
-        double x = PLOT_LEFT + 6 + along * (PLOT_WIDTH - 12);
-        uint32_t damage = points[i].damage > DAMAGE_FULL ? DAMAGE_FULL : points[i].damage;
-        double y = bottom - static_cast<double>(damage) * PLOT_HEIGHT / DAMAGE_FULL;
-        fprintf(file, "<circle cx=\"%.1f\" cy=\"%.1f\" r=\"3\"/>\n", x, y);
-    }
-    fprintf(file, "</g>\n");
-    write_axes(file, PLOT_HEIGHT, "File time (local)", "Damage (%)");
+    write_axes(file, PLOT_HEIGHT, "File time (local), one panel per play session", "Damage (%)",
+               plot_width, HEIGHT);
     fprintf(file, "</svg>\n");
 }
 
 void write_crop_figure(FILE* file, const CropFigure& figure) {
     int width = figure.width * CROP_SCALE;
     int height = figure.height * CROP_SCALE;
+    // At most its scaled size, less when the window is narrow: the picture
+    // keeps its shape (width and height give the ratio).
     fprintf(file,
-            "<div class=\"crop\" style=\"width:%dpx;height:%dpx\"><img alt=\"\" width=\"%d\" "
+            "<div class=\"crop\" style=\"max-width:%dpx\"><img alt=\"\" width=\"%d\" "
             "height=\"%d\" src=\"data:image/png;base64,",
-            width, height, width, height);
+            width, width, height);
     write_base64(file, figure.png, figure.png_size);
     // In percent of the picture, so that the mark stays put at any printed size.
     double left = figure.width > 0 ? 100.0 * figure.bar_end / figure.width : 0;

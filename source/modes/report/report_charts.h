@@ -34,8 +34,26 @@ struct TimePoint {
     uint32_t damage;  // 0..1000
 };
 
-// The damage over time as an <svg>: one circle per point, time across (its
-// ends labelled in local time), damage up.
+// Play sessions of the damage-over-time chart: a gap of more than
+// SESSION_GAP_SECONDS between consecutive screenshots starts a new one; when
+// that gives more than MAX_SESSIONS, the shortest gaps are merged (of equal
+// gaps, the later) until MAX_SESSIONS remain.
+constexpr int64_t SESSION_GAP_SECONDS = 30 * 60;
+constexpr int MAX_SESSIONS = 12;
+
+struct TimeSession {
+    uint32_t first;  // index of its first point
+    uint32_t count;  // its points
+};
+
+// Splits points (in time order) into sessions; returns how many (0 for no
+// point).
+int split_sessions(const TimePoint* points, uint32_t count, TimeSession sessions[MAX_SESSIONS]);
+
+// The damage over time as an <svg>: the sessions side by side, each a panel
+// (<g class="session"> with data-first, data-count, data-start, data-end)
+// with its own start and end in local time below it, its points as circles
+// joined in time order by a line; damage up. points are in time order.
 void write_timeline_svg(FILE* file, const TimePoint* points, uint32_t count);
 
 // A gauge crop as the page shows it: the PNG scaled CROP_SCALE times with

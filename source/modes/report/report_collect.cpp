@@ -4,6 +4,8 @@
 #include "modes/damage.h"
 #include "modes/report/report_html.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -101,7 +103,9 @@ void report_add(Report* report, const FileEntry& entry, const GaugeResult& resul
     row.crop = -1;
     if (result.status != GaugeStatus::read) return;
 
-    bool early = report->read_count++ < REPORT_FIRST_CROPS;
+    ++report->read_count;
+    uint32_t rank = index < report->ranked ? report->time_rank[index] : index;
+    bool early = rank < REPORT_FIRST_CROPS;
     if (crop && early && report->crop_bytes < REPORT_CROP_BYTES) {
         row.crop = keep_crop(report, index, *crop);
         if (row.crop >= 0) report->crop_bytes += report->crops[row.crop].png.size;
@@ -143,11 +147,89 @@ static void fit_first_crops(Report* report) {
     report->first_shown = shown;
 }
 
+void report_rank_listing(Report* report, const FileEntry* const* pngs, uint32_t count) {
+    if (report->failed || count == 0) return;
+    uint32_t* by_time = static_cast<uint32_t*>(malloc(count * sizeof(uint32_t)));
+    report->time_rank = static_cast<uint32_t*>(malloc(count * sizeof(uint32_t)));
+    if (!by_time || !report->time_rank) {  // the pictures then follow the listing
+        free(by_time);
+        free(report->time_rank);
+        report->time_rank = nullptr;
+        return;
+    }
+    for (uint32_t i = 0; i < count; ++i) by_time[i] = i;
+    std::stable_sort(by_time, by_time + count,
+                     [pngs](uint32_t a, uint32_t b) { return pngs[a]->time < pngs[b]->time; });
+    for (uint32_t i = 0; i < count; ++i) report->time_rank[by_time[i]] = i;
+    report->ranked = count;
+    free(by_time);
+}
+
+// The page's order of the rows: by file time, of equal times in listing order.
+static void order_rows(Report* report) {
+    uint32_t n = report->row_count;
+    report->order = static_cast<uint32_t*>(malloc((n ? n : 1) * sizeof(uint32_t)));
+    if (!report->order) {
+        report->failed = true;
+        return;
+    }
+    for (uint32_t i = 0; i < n; ++i) report->order[i] = i;
+    const ReportRow* rows = report->rows;
+    std::stable_sort(report->order, report->order + n,
+                     [rows](uint32_t a, uint32_t b) { return rows[a].time < rows[b].time; });
+}
+
+// Puts the first crops in the page's order, so that the oldest are the ones
+// shown when not all fit.
+static void sort_first_crops(Report* report) {
+    const Report& r = *report;
+    auto rank = [&r](const ReportCrop& crop) {
+        return crop.row < r.ranked ? r.time_rank[crop.row] : crop.row;
+    };
+    std::stable_sort(report->crops, report->crops + report->first_crops,
+                     [&rank](const ReportCrop& a, const ReportCrop& b) { return rank(a) < rank(b); });
+    for (uint32_t i = 0; i < report->first_crops; ++i) {
+        report->rows[report->crops[i].row].crop = static_cast<int32_t>(i);
+    }
+}
+
 void report_finish(Report* report) {
     if (report->failed) return;
+    sort_first_crops(report);
     if (report->highest) show_held(report, report->highest, report->highest_count);
     if (report->lowest) show_held(report, report->lowest, report->lowest_count);
     fit_first_crops(report);
+    order_rows(report);
+}
+
+void layout_text(const GaugeResult& result, char text[LAYOUT_TEXT_SIZE]) {
+    if (result.status == GaugeStatus::load_failed) {
+        snprintf(text, LAYOUT_TEXT_SIZE, "not loaded");
+        return;
+    }
+    if (result.status == GaugeStatus::no_layout) {
+        if (result.width > 0 && result.height > 0) {
+            snprintf(text, LAYOUT_TEXT_SIZE, "no match (%d\xC3\x97%d)", result.width, result.height);
+        } else {
+            snprintf(text, LAYOUT_TEXT_SIZE, "no match");
+        }
+        return;
+    }
+    if (result.layout < 0 || result.layout >= GAUGE_TYPE_COUNT) {
+        snprintf(text, LAYOUT_TEXT_SIZE, "unknown");
+        return;
+    }
+    // The short name: a letter among the layouts of the same screen size.
+    const GaugeType& type = gauge_types[result.layout];
+    int letter = 0;
+    for (int i = 0; i < result.layout; ++i) {
+        if (gauge_types[i].screen_width == type.screen_width &&
+            gauge_types[i].screen_height == type.screen_height) {
+            ++letter;
+        }
+    }
+    snprintf(text, LAYOUT_TEXT_SIZE, "%d\xC3\x97%d %c", type.screen_width, type.screen_height,
+             'A' + letter);
 }
 
 void report_free(Report* report) {
@@ -157,6 +239,8 @@ void report_free(Report* report) {
     free(report->names);
     free(report->highest);
     free(report->lowest);
+    free(report->time_rank);
+    free(report->order);
     memset(report, 0, sizeof *report);
 }
 

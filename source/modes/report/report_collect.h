@@ -2,6 +2,7 @@
 //
 //     Report report;
 //     report_start(&report);
+//     report_rank_listing(&report, pngs, count);  // the listing's PNGs, before the scan reads
 //     report_add(&report, entry, result, crop);   // each PNG, in listing order
 //     report_finish(&report);                     // pictures of the extremes
 //     ... write_report_page(file, report) (report_page.h) ...
@@ -20,12 +21,18 @@ struct HeldCrop {
 
 void report_start(Report* report);
 
+// Tells the collector the listing's PNGs (in listing order, the order in
+// which report_add will get them), so that it keeps the pictures of the
+// oldest. Without it, the first ones listed are kept.
+void report_rank_listing(Report* report, const FileEntry* const* pngs, uint32_t count);
+
 // Records one PNG; crop is the screenshot's gauge when it was read.
 void report_add(Report* report, const FileEntry& entry, const GaugeResult& result,
                 const GaugeCrop* crop);
 
-// Encodes the held pictures of the highest and lowest damages, and leaves
-// out first pictures that would take the page past REPORT_PAGE_TARGET.
+// Encodes the held pictures of the highest and lowest damages, leaves out
+// first pictures that would take the page past REPORT_PAGE_TARGET, and puts
+// the rows in the page's order (Report::order).
 void report_finish(Report* report);
 
 void report_free(Report* report);

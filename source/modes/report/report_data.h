@@ -1,8 +1,10 @@
 // report_data.h - what the report mode collects of a scan: one row per PNG
 // and the gauge pictures kept for the page.
 //
-// Gauge pictures are kept for the first REPORT_FIRST_CROPS screenshots read
-// (while their PNGs stay within REPORT_CROP_BYTES), and for the
+// The page, its charts and report.csv show the screenshots by file time,
+// oldest first (of equal times, the one listed first). Gauge pictures are
+// kept for the REPORT_FIRST_CROPS oldest screenshots (while their PNGs stay
+// within REPORT_CROP_BYTES, taken as the scan reads them), and for the
 // REPORT_EXTREME_CROPS highest and lowest damages of the others. When the
 // rows of a very big folder would take the page past REPORT_PAGE_TARGET,
 // fewer of the first pictures are shown; the extremes always are.
@@ -54,8 +56,18 @@ struct Report {
     HeldCrop* highest;   // the highest damages past the first crops
     HeldCrop* lowest;    // the lowest damages past the first crops
     uint32_t highest_count, lowest_count;
+    uint32_t* time_rank; // per PNG of the listing: its place in file-time order
+    uint32_t ranked;     // PNGs time_rank holds
+    uint32_t* order;     // the rows in the page's order: file time, then listing order
     bool failed;         // memory ran short: the page cannot be written
 };
+
+// The layout of a result as the page and report.csv name it, for players:
+// its screen size and a short name ("1920×1080 B"); "no match (1280×720)"
+// (the screenshot's own size) for a screenshot that matched no layout;
+// "not loaded" for one that did not load.
+constexpr int LAYOUT_TEXT_SIZE = 64;
+void layout_text(const GaugeResult& result, char text[LAYOUT_TEXT_SIZE]);
 
 // The name of a row.
 const char* report_row_name(const Report& report, const ReportRow& row);

@@ -8,7 +8,7 @@ constexpr int PIECE_SIZE = 8;
 // Length of the valid UTF-8 sequence at s (2..4), or 0 when the bytes there
 // do not form one: a stray continuation byte, an overlong form, a surrogate,
 // a value past U+10FFFF or a sequence cut short.
-static int utf8_sequence_length(const unsigned char* s) {
+int utf8_sequence_length(const unsigned char* s) {
     unsigned char c = s[0];
     int length;
     unsigned char low = 0x80, high = 0xBF;  // range of the second byte

@@ -23,6 +23,11 @@
 // stopping before a character that would not fit. Returns its length.
 size_t html_escape(const char* text, char* out, size_t out_size);
 
+// Length of the valid UTF-8 sequence of two to four bytes at s, or 0 when
+// the bytes there do not form one (a stray continuation byte, an overlong
+// form, a surrogate, a value past U+10FFFF, a sequence cut short).
+int utf8_sequence_length(const unsigned char* s);
+
 // Writes the escaped text to file.
 void write_html_text(FILE* file, const char* text);
 

@@ -4,6 +4,8 @@
 // of them closed (`healthgauge >&-`, some launchers) would hand that number
 // to the next file it opens, and print into raw.txt, or give the clipboard
 // helper a closed standard input. Each closed one is opened on /dev/null.
+// The arguments are the bytes the system hands over; a terminal window does
+// not close with the program, so it never waits at the end.
 #include "platform/platform.h"
 
 #include <fcntl.h>
@@ -19,3 +21,9 @@ void console_begin() {
 }
 
 void console_end() {}
+
+char** program_arguments(int*, char** argv) { return argv; }
+
+ConsoleFacts console_facts() { return {0, false, false}; }
+
+void wait_for_enter(int) {}

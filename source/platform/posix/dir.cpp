@@ -16,6 +16,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 struct DirSearch {
     DIR* dir;
@@ -81,3 +82,13 @@ void dir_search_end(DirSearch* search) {
     closedir(search->dir);
     delete search;
 }
+
+PathKind path_kind(const char* path) {
+    struct stat info;
+    if (path[0] == '\0' || stat(path, &info) != 0) return PathKind::missing;
+    return S_ISDIR(info.st_mode) ? PathKind::folder : PathKind::file;
+}
+
+int enter_folder(const char* path) { return chdir(path) == 0 ? 0 : errno; }
+
+bool current_folder(char* path, size_t size) { return getcwd(path, size) != nullptr; }

@@ -5,6 +5,8 @@
 // only a regular file is handed on, as a stdio stream in blocking mode.
 #include "platform/platform.h"
 
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -29,3 +31,12 @@ uint64_t open_file_size(FILE* file) {
     if (fstat(fileno(file), &info) != 0 || info.st_size < 0) return 0;
     return static_cast<uint64_t>(info.st_size);
 }
+
+const char* system_error_text(int code, char* text, size_t size) {
+    snprintf(text, size, "%s", strerror(code));
+    return text;
+}
+
+void clear_system_error() { errno = 0; }
+
+int last_system_error() { return errno; }

@@ -18,7 +18,11 @@
 #include "platform/platform.h"
 #include "platform/win32/text.h"
 
+#include "platform/win32/text.h"
+
+#include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
@@ -130,4 +134,131 @@ void console_end() {
     CloseHandle(relay.pipe);
     _close(relay.saved_stdout);
     relay = {nullptr, nullptr, nullptr, -1};
+}
+
+// ---- The command line in UTF-8 ---------------------------------------------
+//
+// The C runtime's argv is in the ANSI code page, which cannot hold every
+// name; the wide command line can. It is split by the C runtime's own rules:
+// spaces and tabs part arguments outside quotes; 2n backslashes before a
+// quote give n backslashes and the quote opens or closes quoting, 2n+1 give
+// n backslashes and a literal quote; "" inside quotes is a literal quote.
+// The program's name (the first argument) ends at the first space or tab
+// outside quotes, backslashes taken as they are.
+
+namespace {
+
+// Appends the UTF-8 form of wide[0, length) to the block and returns it.
+char* utf8_argument(const wchar_t* wide, size_t length) {
+    wchar_t* copy = static_cast<wchar_t*>(malloc((length + 1) * sizeof(wchar_t)));
+    if (!copy) return nullptr;
+    memcpy(copy, wide, length * sizeof(wchar_t));
+    copy[length] = L'\0';
+    size_t size = 4 * length + 1;
+    char* text = static_cast<char*>(malloc(size));
+    if (text && !utf8_from_wide(copy, text, size)) text[0] = '\0';
+    free(copy);
+    return text;
+}
+
+}  // namespace
+
+char** program_arguments(int* argc, char** argv) {
+    const wchar_t* line = GetCommandLineW();
+    if (!line) return argv;
+    size_t line_length = wcslen(line);
+    wchar_t* buffer = static_cast<wchar_t*>(malloc((line_length + 1) * sizeof(wchar_t)));
+    char** arguments = static_cast<char**>(calloc(line_length / 2 + 2, sizeof(char*)));
+    if (!buffer || !arguments) {
+        free(buffer);
+        free(arguments);
+        return argv;
+    }
+    int count = 0;
+    const wchar_t* c = line;
+    // The program's name.
+    size_t length = 0;
+    bool quoted = false;
+    for (; *c && (quoted || (*c != L' ' && *c != L'\t')); ++c) {
+        if (*c == L'"') {
+            quoted = !quoted;
+        } else {
+            buffer[length++] = *c;
+        }
+    }
+    arguments[count++] = utf8_argument(buffer, length);
+    for (;;) {
+        while (*c == L' ' || *c == L'\t') ++c;
+        if (!*c) break;
+        length = 0;
+        quoted = false;
+        while (*c && (quoted || (*c != L' ' && *c != L'\t'))) {
+            size_t backslashes = 0;
+            while (*c == L'\\') {
+                ++backslashes;
+                ++c;
+            }
+            if (*c == L'"') {
+                for (size_t i = 0; i < backslashes / 2; ++i) buffer[length++] = L'\\';
+                if (backslashes % 2) {
+                    buffer[length++] = L'"';
+                } else if (quoted && c[1] == L'"') {
+                    buffer[length++] = L'"';
+                    ++c;
+                } else {
+                    quoted = !quoted;
+                }
+                ++c;
+            } else {
+                for (size_t i = 0; i < backslashes; ++i) buffer[length++] = L'\\';
+                if (*c && (quoted || (*c != L' ' && *c != L'\t'))) buffer[length++] = *c++;
+            }
+        }
+        arguments[count++] = utf8_argument(buffer, length);
+    }
+    free(buffer);
+    for (int i = 0; i < count; ++i) {
+        if (!arguments[i]) return argv;  // memory ran short: the ANSI arguments
+    }
+    arguments[count] = nullptr;
+    *argc = count;
+    return arguments;  // kept for the whole run
+}
+
+// ---- The pause at the end ----------------------------------------------------
+
+ConsoleFacts console_facts() {
+    ConsoleFacts facts = {0, false, false};
+    DWORD processes[4];
+    facts.console_processes = GetConsoleProcessList(processes, 4);
+    DWORD mode;
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    facts.input_is_console = input != INVALID_HANDLE_VALUE && input && GetConsoleMode(input, &mode);
+    facts.output_is_console =
+        output != INVALID_HANDLE_VALUE && output && GetConsoleMode(output, &mode);
+    return facts;
+}
+
+void wait_for_enter(int timeout_ms) {
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    const wchar_t prompt[] = L"\r\nPress Enter to close this window.";
+    DWORD written;
+    WriteConsoleW(output, prompt, static_cast<DWORD>(wcslen(prompt)), &written, nullptr);
+    FlushConsoleInputBuffer(input);
+    ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(timeout_ms);
+    for (;;) {
+        ULONGLONG now = GetTickCount64();
+        if (now >= end) break;
+        if (WaitForSingleObject(input, static_cast<DWORD>(end - now)) != WAIT_OBJECT_0) break;
+        INPUT_RECORD record;
+        DWORD got = 0;
+        if (!ReadConsoleInputW(input, &record, 1, &got) || got == 0) break;
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown &&
+            record.Event.KeyEvent.wVirtualKeyCode == VK_RETURN) {
+            break;
+        }
+    }
+    WriteConsoleW(output, L"\r\n", 2, &written, nullptr);
 }

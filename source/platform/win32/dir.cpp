@@ -73,3 +73,31 @@ void dir_search_end(DirSearch* search) {
     FindClose(search->handle);
     free(search);
 }
+
+PathKind path_kind(const char* path) {
+    wchar_t* wide = wide_from_utf8(path);
+    if (!wide) return PathKind::missing;
+    DWORD attributes = wide[0] ? GetFileAttributesW(wide) : INVALID_FILE_ATTRIBUTES;
+    free(wide);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return PathKind::missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::folder : PathKind::file;
+}
+
+int enter_folder(const char* path) {
+    wchar_t* wide = wide_from_utf8(path);
+    if (!wide) return ERROR_INVALID_NAME;
+    BOOL entered = SetCurrentDirectoryW(wide);
+    DWORD failure = GetLastError();
+    free(wide);
+    return entered ? 0 : static_cast<int>(failure);
+}
+
+bool current_folder(char* path, size_t size) {
+    DWORD units = GetCurrentDirectoryW(0, nullptr);
+    if (units == 0) return false;
+    wchar_t* wide = static_cast<wchar_t*>(malloc(units * sizeof(wchar_t)));
+    if (!wide) return false;
+    bool ok = GetCurrentDirectoryW(units, wide) != 0 && utf8_from_wide(wide, path, size);
+    free(wide);
+    return ok;
+}

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "platform/win32/text.h"
 
+#include <cerrno>
 #include <cstdlib>
 #include <cwchar>
 #include <fcntl.h>
@@ -46,4 +47,35 @@ uint64_t open_file_size(FILE* file) {
     LARGE_INTEGER size;
     if (handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle, &size) || size.QuadPart < 0) return 0;
     return static_cast<uint64_t>(size.QuadPart);
+}
+
+const char* system_error_text(int code, char* text, size_t size) {
+    wchar_t wide[512];
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, static_cast<DWORD>(code), 0, wide, 512, nullptr);
+    // Without its line end and full stop, as the POSIX texts are.
+    while (length > 0 && (wide[length - 1] == L'\r' || wide[length - 1] == L'\n' ||
+                          wide[length - 1] == L' ' || wide[length - 1] == L'.')) {
+        --length;
+    }
+    wide[length] = L'\0';
+    if (length == 0 || !utf8_from_wide(wide, text, size)) snprintf(text, size, "error %d", code);
+    return text;
+}
+
+void clear_system_error() {
+    SetLastError(0);
+    errno = 0;
+}
+
+int last_system_error() {
+    DWORD code = GetLastError();
+    if (code != 0) return static_cast<int>(code);
+    switch (errno) {
+    case ENOSPC: return ERROR_DISK_FULL;
+    case EACCES: return ERROR_ACCESS_DENIED;
+    case ENOENT: return ERROR_FILE_NOT_FOUND;
+    case EFBIG: return ERROR_FILE_TOO_LARGE;
+    default: return 0;
+    }
 }

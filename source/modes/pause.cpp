@@ -1,0 +1,7 @@
+// pause.cpp - whether the program waits for Enter at its end (see pause.h).
+#include "modes/pause.h"
+
+bool should_pause(const PauseFacts& facts) {
+    return facts.console_processes == 1 && facts.input_is_console && facts.output_is_console &&
+           !facts.watch && !facts.stop_requested && !facts.no_pause_set;
+}

@@ -1,0 +1,27 @@
+// report_csv.h - report.csv: the report's table for a spreadsheet.
+//
+//     write_report_csv(file, report);   // report as report_collect.h left it
+//
+// RFC 4180 with a UTF-8 byte-order mark: one header line
+//   file,file_time,health,damage,status,layout,score
+// then one line per PNG the scan looked at, in the page's order (file time,
+// oldest first), each ending in CR LF. file_time is local time
+// ("2026-12-07 16:25:42"); health and damage are numbers with one decimal
+// ("51.6", "48.4"), empty when not read; status is read, load_failed or
+// no_layout; layout is named as the page names it (layout_text); score is
+// the layout's match score when read, else empty.
+#pragma once
+
+#include "modes/report/report_data.h"
+
+#include <cstdio>
+#include <string>
+
+// One field as report.csv holds it: bytes that are not UTF-8 become U+FFFD;
+// a field beginning with = + - @, a tab or a CR gets a ' in front, so that a
+// spreadsheet does not take it for a formula; a field holding a comma, a
+// quote, a CR or an LF is quoted, its quotes doubled.
+std::string csv_field(const char* text);
+
+// Writes the whole file; false when a write failed.
+bool write_report_csv(FILE* file, const Report& report);

@@ -1,0 +1,203 @@
+// The report in time order and for a spreadsheet: the page's order of the
+// rows, which gauge pictures are kept, the play sessions of the time chart,
+// the layout's name, and the fields of report.csv.
+#include "modes/report/report_charts.h"
+#include "modes/report/report_collect.h"
+#include "modes/report/report_csv.h"
+#include "modes/report/report_page.h"
+#include "support/page_text.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr uint64_t SECOND = 1000000000ull;  // file times count nanoseconds
+constexpr uint64_t EPOCH = 11644473600ull * SECOND;  // 1970 in them
+
+FileEntry entry_at(const std::string& name, int64_t seconds) {
+    FileEntry entry = {};
+    snprintf(entry.path, sizeof entry.path, "%s", name.c_str());
+    entry.time = EPOCH + static_cast<uint64_t>(seconds) * SECOND;
+    return entry;
+}
+
+GaugeResult read_result(uint32_t reading) {
+    return {GaugeStatus::read, reading, 3, 17, reading * 237 / 1000, 1920, 1080};
+}
+
+template <typename Write>
+std::string written(Write write) {
+    FILE* file = tmpfile();
+    if (!file) return "<no tmpfile>";
+    write(file);
+    std::string text;
+    rewind(file);
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+    fclose(file);
+    return text;
+}
+
+}  // namespace
+
+TEST(ReportOrder, RowsByFileTimeTiesInListingOrder) {
+    // Listing order c, a, d, b; times 30, 10, 10, 20.
+    std::vector<FileEntry> entries = {entry_at("c.png", 1700000030), entry_at("a.png", 1700000010),
+                                      entry_at("d.png", 1700000010), entry_at("b.png", 1700000020)};
+    Report report;
+    report_start(&report);
+    std::vector<const FileEntry*> pngs;
+    for (const FileEntry& entry : entries) pngs.push_back(&entry);
+    report_rank_listing(&report, pngs.data(), static_cast<uint32_t>(pngs.size()));
+    for (const FileEntry& entry : entries) report_add(&report, entry, read_result(500), nullptr);
+    report_finish(&report);
+    ASSERT_FALSE(report.failed);
+    std::vector<std::string> names;
+    for (uint32_t i = 0; i < report.row_count; ++i) {
+        names.push_back(report_row_name(report, report.rows[report.order[i]]));
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"a.png", "d.png", "b.png", "c.png"}));
+    std::string page = written([&](FILE* file) { write_report_page(file, report); });
+    size_t at = 0;
+    for (const std::string& name : names) {
+        at = page.find("<td class=\"name\">" + name + "</td>", at);
+        EXPECT_NE(at, std::string::npos) << name;
+    }
+    EXPECT_NE(page.find("4 PNG files by file time, oldest first"), std::string::npos);
+    EXPECT_NE(page.find("<a href=\"report.csv\">report.csv</a>"), std::string::npos);
+    report_free(&report);
+}
+
+TEST(ReportOrder, PicturesOfTheOldestAreKept) {
+    GaugeCrop crop = {};
+    crop.width = 40;
+    crop.height = CROP_HEIGHT;
+    crop.bar_end = 20;
+    // Listed newest first: the last REPORT_FIRST_CROPS listed are the oldest.
+    const uint32_t total = REPORT_FIRST_CROPS + 300;
+    std::vector<FileEntry> entries;
+    for (uint32_t i = 0; i < total; ++i) {
+        entries.push_back(entry_at("s" + std::to_string(i) + ".png", 1700000000 + (total - i) * 60));
+    }
+    std::vector<const FileEntry*> pngs;
+    for (const FileEntry& entry : entries) pngs.push_back(&entry);
+    Report report;
+    report_start(&report);
+    report_rank_listing(&report, pngs.data(), total);
+    for (uint32_t i = 0; i < total; ++i) {
+        report_add(&report, entries[i], read_result(500), &crop);  // all equal: no extremes beyond
+    }
+    report_finish(&report);
+    ASSERT_FALSE(report.failed);
+    for (uint32_t i = 0; i < total; ++i) {
+        bool oldest = i >= total - REPORT_FIRST_CROPS;
+        bool extreme = i < 2 * REPORT_EXTREME_CROPS;  // the earliest rows of equal damage
+        if (oldest) {
+            EXPECT_GE(report.rows[i].crop, 0) << i;
+        } else if (!extreme) {
+            EXPECT_LT(report.rows[i].crop, 0) << i;
+        }
+    }
+    // The first crops are in time order.
+    for (uint32_t k = 1; k < report.first_crops; ++k) {
+        EXPECT_GT(report.rows[report.crops[k].row].time, report.rows[report.crops[k - 1].row].time)
+            << k;
+        EXPECT_EQ(report.rows[report.crops[k].row].crop, static_cast<int32_t>(k));
+    }
+    report_free(&report);
+}
+
+TEST(ReportSessions, GapsOfMoreThanHalfAnHourSplitTwelveAtMost) {
+    struct Case {
+        std::vector<int64_t> seconds;
+        std::vector<std::pair<uint32_t, uint32_t>> sessions;  // first, count
+    };
+    std::vector<int64_t> many;  // 20 sessions, gaps of 1, 2, ... 19 hours
+    for (int k = 0; k < 20; ++k) {
+        int64_t start = many.empty() ? 0 : many.back() + k * 3600;
+        many.push_back(start);
+        many.push_back(start + 60);
+    }
+    // The 11 longest gaps (hours 9..19) are kept: sessions start at 2*9 and on.
+    std::vector<std::pair<uint32_t, uint32_t>> merged = {{0, 18}};
+    for (uint32_t k = 9; k < 20; ++k) merged.push_back({2 * k, 2});
+    const Case cases[] = {
+        {{}, {}},
+        {{100}, {{0, 1}}},
+        {{0, 1800, 3600}, {{0, 3}}},                 // exactly 30 minutes: one session
+        {{0, 1801, 1802}, {{0, 1}, {1, 2}}},         // more: a new one
+        {{0, 60, 86400, 86460, 86520}, {{0, 2}, {2, 3}}},  // a day apart
+        {many, merged},
+    };
+    for (const Case& c : cases) {
+        std::vector<TimePoint> points;
+        for (int64_t s : c.seconds) points.push_back({1700000000 + s, 100});
+        TimeSession sessions[MAX_SESSIONS];
+        int count = split_sessions(points.data(), static_cast<uint32_t>(points.size()), sessions);
+        std::vector<std::pair<uint32_t, uint32_t>> got;
+        for (int k = 0; k < count; ++k) got.push_back({sessions[k].first, sessions[k].count});
+        EXPECT_EQ(got, c.sessions) << c.seconds.size() << " points";
+    }
+}
+
+TEST(ReportSessions, TwentyThousandPointsStayUnderTwoMegabytes) {
+    std::vector<TimePoint> points;
+    for (uint32_t i = 0; i < 20000; ++i) {
+        // 40 sessions of 500, 10 s apart, 2 hours between sessions.
+        points.push_back({1700000000 + (i / 500) * 7200 + (i % 500) * 10, (i * 7919) % 1001});
+    }
+    std::string svg = written([&](FILE* file) {
+        write_timeline_svg(file, points.data(), static_cast<uint32_t>(points.size()));
+    });
+    EXPECT_LT(svg.size(), size_t(2) << 20);
+    EXPECT_EQ(occurrences(svg, "<g class=\"session\""), size_t(MAX_SESSIONS));
+    EXPECT_EQ(occurrences(svg, "<circle"), size_t(20000));
+    EXPECT_EQ(occurrences(svg, "<path class=\"line\""), size_t(MAX_SESSIONS));
+}
+
+TEST(ReportLayout, ScreenSizeAndShortName) {
+    char text[LAYOUT_TEXT_SIZE];
+    struct Case {
+        GaugeResult result;
+        const char* text;
+    };
+    const Case cases[] = {
+        {{GaugeStatus::read, 500, 1, 10, 0, 2560, 1440}, "2560\xC3\x97" "1440 A"},
+        {{GaugeStatus::read, 500, 3, 10, 0, 1920, 1080}, "1920\xC3\x97" "1080 A"},
+        {{GaugeStatus::read, 500, 4, 10, 0, 1920, 1080}, "1920\xC3\x97" "1080 B"},
+        {{GaugeStatus::read, 500, 5, 10, 0, 1920, 1080}, "1920\xC3\x97" "1080 C"},
+        {{GaugeStatus::no_layout, 0, 4, 811, 0, 1280, 720}, "no match (1280\xC3\x97" "720)"},
+        {{GaugeStatus::no_layout, 0, -1, 0, 0, 0, 0}, "no match"},
+        {{GaugeStatus::load_failed, 0, -1, 0, 0, 0, 0}, "not loaded"},
+    };
+    for (const Case& c : cases) {
+        layout_text(c.result, text);
+        EXPECT_STREQ(text, c.text);
+    }
+}
+
+TEST(ReportCsv, FieldsQuotedGuardedAndInUtf8) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"shot0042.png", "shot0042.png"},
+        {"a,b.png", "\"a,b.png\""},
+        {"say \"hi\".png", "\"say \"\"hi\"\".png\""},
+        {"two\nlines.png", "\"two\nlines.png\""},
+        {"cr\rhere.png", "\"cr\rhere.png\""},
+        {"スクショ.png", "スクショ.png"},
+        {"=1+2.png", "'=1+2.png"},
+        {"+1.png", "'+1.png"},
+        {"-1.png", "'-1.png"},
+        {"@sum.png", "'@sum.png"},
+        {"\tx.png", "'\tx.png"},
+        {"\rx.png", "\"'\rx.png\""},
+        {"=a,b", "\"'=a,b\""},
+        {"bad\xFF\xC3.png", "bad\xEF\xBF\xBD\xEF\xBF\xBD.png"},
+        {"", ""},
+        {"51.6", "51.6"},
+    };
+    for (const auto& [text, field] : cases) EXPECT_EQ(csv_field(text), field) << text;
+}
