@@ -5,12 +5,6 @@
 #include "modes/report/report_html.h"
 #include "platform/platform.h"
 
-constexpr int CHART_WIDTH = 640;
-constexpr int CHART_HEIGHT = 300;
-constexpr int PLOT_LEFT = 60;    // room for the y labels and title
-constexpr int PLOT_RIGHT = 16;
-constexpr int PLOT_TOP = 14;
-constexpr int PLOT_WIDTH = CHART_WIDTH - PLOT_LEFT - PLOT_RIGHT;
 constexpr uint32_t DAMAGE_FULL = 1000;
 constexpr uint32_t BIN_WIDTH = 50;  // five points
 
@@ -31,9 +25,7 @@ void histogram_bin_label(int bin, char text[BIN_LABEL_SIZE]) {
              last % 10);
 }
 
-// A round step (1, 2 or 5 times a power of ten) that divides 0..top into at
-// most five parts.
-static uint32_t tick_step(uint32_t top) {
+uint32_t tick_step(uint32_t top) {
     static const uint32_t FACTORS[] = {1, 2, 5};
     uint32_t step = 1;
     for (;;) {
@@ -44,7 +36,7 @@ static uint32_t tick_step(uint32_t top) {
     }
 }
 
-static void write_svg_start(FILE* file, const char* id, const char* label) {
+void write_svg_start(FILE* file, const char* id, const char* label) {
     fprintf(file,
             "<svg id=\"%s\" class=\"chart\" role=\"img\" aria-label=\"%s\" "
             "viewBox=\"0 0 %d %d\" width=\"%d\" "
@@ -52,9 +44,7 @@ static void write_svg_start(FILE* file, const char* id, const char* label) {
             id, label, CHART_WIDTH, CHART_HEIGHT, CHART_WIDTH, CHART_HEIGHT);
 }
 
-// Axis lines, a horizontal grid line and label per y tick (value and text
-// from the caller), and the two axis titles.
-static void write_axes(FILE* file, int plot_height, const char* x_title, const char* y_title) {
+void write_axes(FILE* file, int plot_height, const char* x_title, const char* y_title) {
     int bottom = PLOT_TOP + plot_height;
     fprintf(file, "<path class=\"axis\" d=\"M%d %dV%dH%d\"/>\n", PLOT_LEFT, PLOT_TOP, bottom,
             PLOT_LEFT + PLOT_WIDTH);
@@ -66,7 +56,7 @@ static void write_axes(FILE* file, int plot_height, const char* x_title, const c
             PLOT_TOP + plot_height / 2, y_title);
 }
 
-static void write_y_tick(FILE* file, double y, const char* label) {
+void write_y_tick(FILE* file, double y, const char* label) {
     fprintf(file, "<path class=\"grid\" d=\"M%d %.1fH%d\"/>\n", PLOT_LEFT, y,
             PLOT_LEFT + PLOT_WIDTH);
     fprintf(file, "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n", PLOT_LEFT - 6,

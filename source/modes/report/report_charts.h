@@ -25,6 +25,29 @@ int histogram_bin(uint32_t damage);
 // The bin's damage range as text: "0.0", "0.1–5.0", ..., "95.1–100.0".
 void histogram_bin_label(int bin, char text[BIN_LABEL_SIZE]);
 
+// The frame every chart shares, for the pages' own charts: an <svg> of
+// CHART_WIDTH x CHART_HEIGHT whose plot starts PLOT_LEFT from its left and
+// PLOT_TOP from its top and is PLOT_WIDTH wide.
+constexpr int CHART_WIDTH = 640;
+constexpr int CHART_HEIGHT = 300;
+constexpr int PLOT_LEFT = 60;    // room for the y labels and title
+constexpr int PLOT_RIGHT = 16;
+constexpr int PLOT_TOP = 14;
+constexpr int PLOT_WIDTH = CHART_WIDTH - PLOT_LEFT - PLOT_RIGHT;
+
+// Opens the <svg> of class "chart" with its id and accessible label.
+void write_svg_start(FILE* file, const char* id, const char* label);
+
+// Axis lines round a plot plot_height high, and the two axis titles.
+void write_axes(FILE* file, int plot_height, const char* x_title, const char* y_title);
+
+// A horizontal grid line at y and its label left of the plot.
+void write_y_tick(FILE* file, double y, const char* label);
+
+// A round step (1, 2 or 5 times a power of ten) that divides 0..top into at
+// most five parts.
+uint32_t tick_step(uint32_t top);
+
 // The histogram as an <svg> with labelled axes.
 void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]);
 
