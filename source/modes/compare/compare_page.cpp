@@ -69,7 +69,9 @@ static void write_table(FILE* file, const Comparison& comparison) {
     }
     char sentence[COMPARE_SENTENCE_SIZE];
     compare_sentence(comparison, sentence);
-    fprintf(file, "</tbody>\n</table>\n<p class=\"verdict\" id=\"verdict\">%s</p>\n", sentence);
+    fprintf(file, "</tbody>\n</table>\n<p class=\"verdict\" id=\"verdict\">");
+    write_html_text(file, sentence);  // "p < 0.001"
+    fprintf(file, "</p>\n");
 }
 
 // The share of a folder in each histogram bin, in percent.
