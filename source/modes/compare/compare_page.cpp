@@ -6,6 +6,8 @@
 #include "modes/report/report_charts.h"
 #include "modes/report/report_html.h"
 
+#include <cmath>
+
 static const char STYLE[] =
     "body{font:14px/1.4 system-ui,\"Segoe UI\",Roboto,Helvetica,Arial,sans-serif;"
     "color:#1d1f23;background:#fff;max-width:1360px;margin:24px auto;padding:0 16px}\n"
@@ -94,17 +96,8 @@ static void write_histogram(FILE* file, const FolderDamage& a, const FolderDamag
         most = shares[0][bin] > most ? shares[0][bin] : most;
         most = shares[1][bin] > most ? shares[1][bin] : most;
     }
-    uint32_t whole = static_cast<uint32_t>(most + 0.999999);
-    uint32_t step = tick_step(whole > 0 ? whole : 1);
-    uint32_t top = (whole + step - 1) / step * step;
-    if (top == 0) top = step;
-
     write_svg_start(file, "histogram", "Histograms of the damage of A and B");
-    for (uint32_t value = 0; value <= top; value += step) {
-        char label[16];
-        snprintf(label, sizeof label, "%u", value);
-        write_y_tick(file, bottom - static_cast<double>(value) * PLOT_HEIGHT / top, label);
-    }
+    uint32_t top = write_y_scale(file, static_cast<uint32_t>(std::ceil(most)), PLOT_HEIGHT);
     const double slot = static_cast<double>(PLOT_WIDTH) / HISTOGRAM_BINS;
     for (int bin = 0; bin < HISTOGRAM_BINS; ++bin) {
         double x = PLOT_LEFT + bin * slot;

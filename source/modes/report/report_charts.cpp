@@ -25,7 +25,9 @@ void histogram_bin_label(int bin, char text[BIN_LABEL_SIZE]) {
              last % 10);
 }
 
-uint32_t tick_step(uint32_t top) {
+// A round step (1, 2 or 5 times a power of ten) that divides 0..top into at
+// most five parts.
+static uint32_t tick_step(uint32_t top) {
     static const uint32_t FACTORS[] = {1, 2, 5};
     uint32_t step = 1;
     for (;;) {
@@ -63,6 +65,19 @@ void write_y_tick(FILE* file, double y, const char* label) {
             y + 4, label);
 }
 
+uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height) {
+    const int bottom = PLOT_TOP + plot_height;
+    uint32_t step = tick_step(most > 0 ? most : 1);
+    uint32_t top = (most + step - 1) / step * step;
+    if (top == 0) top = step;
+    for (uint32_t value = 0; value <= top; value += step) {
+        char label[16];
+        snprintf(label, sizeof label, "%u", value);
+        write_y_tick(file, bottom - static_cast<double>(value) * plot_height / top, label);
+    }
+    return top;
+}
+
 void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]) {
     constexpr int PLOT_HEIGHT = 206;  // the rest holds the turned bin labels
     const int bottom = PLOT_TOP + PLOT_HEIGHT;
@@ -70,16 +85,8 @@ void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]) {
     for (int bin = 0; bin < HISTOGRAM_BINS; ++bin) {
         if (counts[bin] > most) most = counts[bin];
     }
-    uint32_t step = tick_step(most > 0 ? most : 1);
-    uint32_t top = (most + step - 1) / step * step;
-    if (top == 0) top = step;
-
     write_svg_start(file, "histogram", "Histogram of the damage");
-    for (uint32_t value = 0; value <= top; value += step) {
-        char label[16];
-        snprintf(label, sizeof label, "%u", value);
-        write_y_tick(file, bottom - static_cast<double>(value) * PLOT_HEIGHT / top, label);
-    }
+    uint32_t top = write_y_scale(file, most, PLOT_HEIGHT);
     const double slot = static_cast<double>(PLOT_WIDTH) / HISTOGRAM_BINS;
     for (int bin = 0; bin < HISTOGRAM_BINS; ++bin) {
         double height = static_cast<double>(counts[bin]) * PLOT_HEIGHT / top;

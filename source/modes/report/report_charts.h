@@ -44,9 +44,10 @@ void write_axes(FILE* file, int plot_height, const char* x_title, const char* y_
 // A horizontal grid line at y and its label left of the plot.
 void write_y_tick(FILE* file, double y, const char* label);
 
-// A round step (1, 2 or 5 times a power of ten) that divides 0..top into at
-// most five parts.
-uint32_t tick_step(uint32_t top);
+// The y ticks of a plot plot_height high for values from 0 to at least
+// `most`, at a round step: grid lines and labels. Returns the value at the
+// plot's top.
+uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height);
 
 // The histogram as an <svg> with labelled axes.
 void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]);
