@@ -272,3 +272,14 @@ TEST_F(Compare, FolderNamesWithSpacesAndJapaneseText) {
     EXPECT_NE(page.find("<b>" + a + "</b>"), std::string::npos);
     EXPECT_NE(page.find("<b>" + b + "</b>"), std::string::npos);
 }
+
+TEST_F(Compare, PageThatCannotBeWrittenIsSaidAfterTheTable) {
+    make_folder("A", spread_readings(10, 100, 40, 3));
+    make_folder("B", spread_readings(10, 100, 40, 7));
+    ASSERT_EQ(mkdir((folder / "compare.html").c_str(), 0755), 0);
+    std::string console = run({"-compare", "A", "B"}).console;
+    const std::string ending = ", rank test).\nError: Failed to write compare.html.\n";
+    ASSERT_GE(console.size(), ending.size());
+    EXPECT_EQ(console.substr(console.size() - ending.size()), ending) << console;
+    EXPECT_EQ(folder_names(folder / "compare.html").size(), size_t(0));
+}
