@@ -11,6 +11,7 @@ static const char BANNER[] = "Varnholt screenshot health gauge tool v1.02 (by Ta
 const char USAGE[] =
     "Usage: healthgauge [-last | -scan | -report | -watch] [-help | -version]\n"
     "                   [FOLDER | SCREENSHOT.png]\n"
+    "       healthgauge -compare FOLDER_A FOLDER_B [FOLDER]\n"
     "\n"
     "Run it in the folder that holds your PNG screenshots, or name that folder.\n"
     "\n"
@@ -21,6 +22,9 @@ const char USAGE[] =
     "  -report, -r             as -scan, and write report.html and report.csv\n"
     "  -watch, -w              read every new screenshot as soon as it is written,\n"
     "                          as -last does; Ctrl+C stops\n"
+    "  -compare A B, -c A B    read the screenshots of the folders A and B and\n"
+    "                          tell whether B does more damage than A; writes\n"
+    "                          compare.html\n"
     "  -help, -h, -?, /?       show this text and do nothing else\n"
     "  -version                show the version line and do nothing else\n"
     "  FOLDER                  work in that folder: read its screenshots and write\n"
@@ -30,7 +34,8 @@ const char USAGE[] =
     "Options are compared without regard to case; of several mode options or\n"
     "folders the last one counts; any other argument is ignored with a message\n"
     "on standard error. Subfolders are not read.\n"
-    "Files written to the folder: raw.txt, output.txt, report.html, report.csv.\n"
+    "Files written to the folder: raw.txt, output.txt, report.html, report.csv,\n"
+    "compare.html (nothing is written into the folders compared).\n"
     "HEALTHGAUGE_THREADS (1 to 32) sets the number of threads of a scan.\n"
     "Exit status: always 1.\n";
 
@@ -54,29 +59,46 @@ Request choose_request(int argc, const char* const argv[]) {
     return request;
 }
 
+static bool is_compare(const char* argument) {
+    return same_text_ignoring_case(argument, "-compare") || same_text_ignoring_case(argument, "-c");
+}
+
+// The mode option's argument, or -1 for another argument. The two arguments
+// after -compare are its folders, never options: *next skips them.
+static int mode_option(int argc, const char* const argv[], int i, int* next) {
+    const char* argument = argv[i];
+    *next = i + 1;
+    if (argument[0] != '-') return -1;
+    if (same_text_ignoring_case(argument, "-scan") || same_text_ignoring_case(argument, "-s")) {
+        return static_cast<int>(Mode::scan);
+    }
+    if (same_text_ignoring_case(argument, "-last") || same_text_ignoring_case(argument, "-l")) {
+        return static_cast<int>(Mode::latest);
+    }
+    if (same_text_ignoring_case(argument, "-watch") || same_text_ignoring_case(argument, "-w")) {
+        return static_cast<int>(Mode::watch);
+    }
+    if (same_text_ignoring_case(argument, "-report") || same_text_ignoring_case(argument, "-r")) {
+        return static_cast<int>(Mode::report);
+    }
+    if (is_compare(argument)) {
+        *next = i + 3 < argc ? i + 3 : argc;
+        return static_cast<int>(Mode::compare);
+    }
+    return -1;
+}
+
 Mode choose_mode(int argc, const char* const argv[]) {
     Mode mode = Mode::latest;
-    for (int i = 1; i < argc; ++i) {
-        const char* argument = argv[i];
-        if (argument[0] != '-') continue;
-        if (same_text_ignoring_case(argument, "-scan") || same_text_ignoring_case(argument, "-s")) {
-            mode = Mode::scan;
-        } else if (same_text_ignoring_case(argument, "-last") ||
-                   same_text_ignoring_case(argument, "-l")) {
-            mode = Mode::latest;
-        } else if (same_text_ignoring_case(argument, "-watch") ||
-                   same_text_ignoring_case(argument, "-w")) {
-            mode = Mode::watch;
-        } else if (same_text_ignoring_case(argument, "-report") ||
-                   same_text_ignoring_case(argument, "-r")) {
-            mode = Mode::report;
-        }
+    for (int i = 1, next; i < argc; i = next) {
+        int option = mode_option(argc, argv, i, &next);
+        if (option >= 0) mode = static_cast<Mode>(option);
     }
     return mode;
 }
 
 static const char* const MODE_ARGUMENTS[] = {"-scan", "-s", "-last", "-l", "-watch", "-w",
-                                              "-report", "-r", nullptr};
+                                              "-report", "-r", "-compare", "-c", nullptr};
 
 bool is_known_option(const char* argument) {
     return is_one_of(argument, HELP_ARGUMENTS) || is_one_of(argument, VERSION_ARGUMENTS) ||
@@ -100,8 +122,12 @@ Arguments parse_arguments(int argc, const char* const argv[], PathKind (*kind_of
     Arguments arguments;
     arguments.request = choose_request(argc, argv);
     arguments.mode = choose_mode(argc, argv);
-    for (int i = 1; i < argc; ++i) {
+    CompareFolders folders = choose_compare_folders(argc, argv);
+    arguments.compare_a = folders.a;
+    arguments.compare_b = folders.b;
+    for (int i = 1, next; i < argc; i = next) {
         const char* argument = argv[i];
+        mode_option(argc, argv, i, &next);  // passes over the folders of -compare
         if (is_known_option(argument)) continue;
         PathKind kind = kind_of(argument);
         if (kind == PathKind::folder) {
@@ -117,6 +143,16 @@ Arguments parse_arguments(int argc, const char* const argv[], PathKind (*kind_of
         }
     }
     return arguments;
+}
+
+CompareFolders choose_compare_folders(int argc, const char* const argv[]) {
+    CompareFolders folders = {nullptr, nullptr};
+    for (int i = 1, next; i < argc; i = next) {
+        if (mode_option(argc, argv, i, &next) != static_cast<int>(Mode::compare)) continue;
+        folders.a = i + 1 < argc ? argv[i + 1] : nullptr;
+        folders.b = i + 2 < argc ? argv[i + 2] : nullptr;
+    }
+    return folders;
 }
 
 void print_banner() { printf("%s", BANNER); }

@@ -9,8 +9,12 @@
 //     healthgauge -report|-r the scan, and report.html and report.csv (report.h)
 //     healthgauge FOLDER     work in FOLDER as if started there
 //     healthgauge SHOT.png   (latest mode) read SHOT.png instead of the newest
+//     healthgauge -compare|-c A B  the screenshots of two folders compared
+//                            (compare/compare.h)
 //
-// Options are compared without regard to case; the last mode option wins. A
+// Options are compared without regard to case; the last mode option wins.
+// The two arguments after -compare are its folders, whatever they are (never
+// options, run folders or screenshots). A
 // help argument (-help, --help, -h, -? or /?) anywhere wins over everything,
 // then a version argument (-version or --version). Every other argument is
 // taken, in this order, as an existing folder (the last one counts), in
@@ -28,7 +32,7 @@
 #include <vector>
 
 
-enum class Mode { latest, scan, watch, report };
+enum class Mode { latest, scan, watch, report, compare };
 
 // What the run does: a mode, or only the help or version text.
 enum class Request { mode, help, version };
@@ -39,6 +43,8 @@ struct Arguments {
     Request request = Request::mode;
     std::string folder;      // the folder to work in; empty: the working directory
     std::string screenshot;  // latest mode: the PNG to read instead of the newest; or empty
+    const char* compare_a = nullptr;  // compare mode: the folders as typed; null when missing
+    const char* compare_b = nullptr;
     // One line each (without its line end) for standard error, about the
     // arguments that were not taken, in their order:
     //   healthgauge: unknown option '-scna' (see --help)
@@ -61,6 +67,15 @@ bool looks_like_option(const char* argument);
 
 // The mode the arguments ask for (argv[0] is the program's name).
 Mode choose_mode(int argc, const char* const argv[]);
+
+// The folders of the compare mode: the two arguments after the last -compare
+// (or -c); null where the arguments end first (and both null without one).
+struct CompareFolders {
+    const char* a;
+    const char* b;
+};
+
+CompareFolders choose_compare_folders(int argc, const char* const argv[]);
 
 // The request of the arguments: help when any argument asks for it, else
 // version when any asks for that, else mode.

@@ -1,6 +1,7 @@
 // program.cpp - one run of the program (see program.h).
 #include "modes/program.h"
 
+#include "modes/compare/compare.h"
 #include "modes/latest.h"
 #include "modes/pause.h"
 #include "modes/report/report.h"
@@ -25,6 +26,11 @@ static void run_mode(const Arguments& arguments) {
             run_latest_named(arguments.screenshot.c_str());
         }
         break;
+    case Mode::compare:
+        // A and B are named from the folder the program was started in;
+        // compare.html goes into the run folder.
+        run_compare(arguments.compare_a, arguments.compare_b, arguments.folder.c_str());
+        break;
     }
 }
 
@@ -43,7 +49,8 @@ int run_arguments(const Arguments& arguments) {
     if (arguments.request == Request::mode) {
         // A named screenshot is read by the name as given, in the folder the
         // program was started in.
-        if (!arguments.folder.empty() && arguments.screenshot.empty()) {
+        if (!arguments.folder.empty() && arguments.screenshot.empty() &&
+            arguments.mode != Mode::compare) {
             enter_run_folder(arguments.folder.c_str());
         }
         run_mode(arguments);

@@ -11,11 +11,13 @@
 #include "reading/screenshot.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 
 // What the reading of the listing's PNGs gathers, on the scan's thread.
 struct ScanReading {
     const FileEntry** pngs;  // the listing's PNG entries, in listing order
+    char** joined;           // their paths under the root, or null for the working directory
     uint32_t* readings;
     uint32_t n;
     FILE* raw;
@@ -24,7 +26,24 @@ struct ScanReading {
 };
 
 static const char* png_path(void* context, int item) {
-    return static_cast<ScanReading*>(context)->pngs[item]->path;
+    const ScanReading* scan = static_cast<ScanReading*>(context);
+    return scan->joined ? scan->joined[item] : scan->pngs[item]->path;
+}
+
+// The paths of the PNGs under a root other than ".", as "ROOT/NAME" (one
+// block: the pointers, then the texts). Null when memory is short.
+static char** join_to_root(const FileEntry* const* pngs, int count) {
+    size_t root = strlen(file_list.root);
+    size_t bytes = static_cast<size_t>(count) * sizeof(char*);
+    for (int i = 0; i < count; ++i) bytes += root + 1 + strlen(pngs[i]->path) + 1;
+    char** joined = static_cast<char**>(malloc(bytes > 0 ? bytes : 1));
+    if (!joined) return nullptr;
+    char* text = reinterpret_cast<char*>(joined + count);
+    for (int i = 0; i < count; ++i) {
+        joined[i] = text;
+        text += sprintf(text, "%s%c%s", file_list.root, PATH_SEPARATOR, pngs[i]->path) + 1;
+    }
+    return joined;
 }
 
 // One PNG's result, in listing order: its message, the hooks, the reading
@@ -34,7 +53,7 @@ static void take_result(void* context, int item, const GaugeResult& result, cons
     const FileEntry& entry = *scan->pngs[item];
     if (result.status != GaugeStatus::read) {
         progress_hide(&scan->progress, progress_clock());
-        print_read_failure(result, entry.path);
+        print_read_failure(result, png_path(context, item));
         if (scan->progress.stream) fflush(stdout);
     }
     if (scan->hooks) scan->hooks->on_result(scan->hooks->context, entry, result, crop);
@@ -50,11 +69,7 @@ static void take_result(void* context, int item, const GaugeResult& result, cons
     progress_update(&scan->progress, item + 1, progress_clock());
 }
 
-// Reads every PNG of the listing into readings, on as many threads as
-// HEALTHGAUGE_THREADS or the machine says, writing raw.txt lines as it goes
-// (when raw is open) and handing each result to the hooks, all in listing
-// order. Returns how many were read.
-static uint32_t read_all(uint32_t* readings, FILE* raw, const ScanHooks* hooks) {
+uint32_t scan_read_listing(uint32_t* readings, FILE* raw, const ScanHooks* hooks) {
     size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
     ScanReading scan = {};
     scan.pngs = static_cast<const FileEntry**>(calloc(slots, sizeof(const FileEntry*)));
@@ -66,6 +81,13 @@ static uint32_t read_all(uint32_t* readings, FILE* raw, const ScanHooks* hooks) 
     }
     if (hooks && hooks->on_listing) {
         hooks->on_listing(hooks->context, scan.pngs, static_cast<uint32_t>(count));
+    }
+    if (strcmp(file_list.root, ".") != 0) {
+        scan.joined = join_to_root(scan.pngs, count);
+        if (!scan.joined) {
+            free(scan.pngs);
+            return 0;
+        }
     }
     scan.readings = readings;
     scan.raw = raw;
@@ -83,6 +105,7 @@ static uint32_t read_all(uint32_t* readings, FILE* raw, const ScanHooks* hooks) 
     job.context = &scan;
     read_in_parallel(job);
     progress_hide(&scan.progress, progress_clock());
+    free(scan.joined);
     free(scan.pngs);
     return scan.n;
 }
@@ -105,7 +128,7 @@ void run_scan_with(const ScanHooks* hooks) {
             printf("Error: Failed to open raw.txt for writing.\n");
             print_file_reason("raw.txt", raw.error);
         }
-        n = read_all(readings, raw_open ? raw.file : nullptr, hooks);
+        n = scan_read_listing(readings, raw_open ? raw.file : nullptr, hooks);
         if (raw_open) {
             if (output_file_commit(&raw)) {
                 printf("Saved raw.txt with %i percentages\n", static_cast<int>(n));

@@ -224,13 +224,20 @@ bool file_list_scan() {
     return listed;
 }
 
-bool file_list_list_files() {
+bool file_list_list_folder(const char* folder) {
     if (!file_list_allocate()) return false;
     file_list.keep_files = true;
     file_list.keep_directories = false;
     file_list_reset();
+    if (folder[0] == '\0' || strlen(folder) >= sizeof file_list.root) {
+        file_list.failed = true;  // no such folder can be listed
+        return false;
+    }
+    if (folder != file_list.root) strcpy(file_list.root, folder);
     return file_list_scan();
 }
+
+bool file_list_list_files() { return file_list_list_folder(file_list.root); }
 
 bool entry_is_png(const FileEntry& entry) {
     return entry.in_use && entry.extension && same_text_ignoring_case(entry.extension, "png");

@@ -14,7 +14,8 @@
 //     }
 //     file_list_release();
 //
-// file_list_list_files() does the first five steps as both modes need them.
+// file_list_list_files() does the first five steps as the modes need them;
+// file_list_list_folder() does them for another folder than the working one.
 //
 // Only the working directory itself is read: subdirectories are recorded,
 // then dropped by the final filter, and their contents are never listed.
@@ -84,6 +85,12 @@ bool file_list_scan();
 // directories, resets and lists the working directory. False when the table
 // cannot be allocated or the working directory cannot be listed.
 bool file_list_list_files();
+
+// The same for another folder, given as the player typed it (relative to the
+// working directory, or whole): it becomes the root, so entry paths stay
+// relative to it. False as above, and for an empty name or one too long to
+// be a root.
+bool file_list_list_folder(const char* folder);
 
 // Records one name found by the search of pattern, growing the table when it
 // is full. Used by file_list_scan.

@@ -5,10 +5,10 @@
 // test-artifacts/report.png) must not be blank; and every picture of the page
 // must be a data: PNG that decodes, with no address outside the page.
 //
-// HEALTHGAUGE_BROWSER names the browser (default: chromium, which
-// scripts/install-deps installs).
+// HEALTHGAUGE_BROWSER names the browser (support/browser.h).
 #include "modes/report/report_charts.h"
 #include "modes/report/report_html.h"
+#include "support/browser.h"
 #include "support/page_text.h"
 #include "support/screenshot_maker.h"
 #include "support/temp_folder.h"
@@ -28,38 +28,6 @@ namespace {
 
 // Layout 5 has a 240-pixel bar: every reading used below is exact with it.
 constexpr int TYPE = 5;
-
-std::string browser() {
-    const char* name = getenv("HEALTHGAUGE_BROWSER");
-    return name && *name ? name : "chromium";
-}
-
-// Runs a shell command; its standard output, and its exit status in *status.
-std::string command_output(const std::string& command, int* status) {
-    std::string output;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe) {
-        *status = -1;
-        return output;
-    }
-    char buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
-    int result = pclose(pipe);
-    *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-    return output;
-}
-
-// Chromium, headless, as root and on a closed network: no sandbox, no GPU,
-// no background connections, a fresh profile.
-std::string browser_command(const TempFolder& folder, const std::string& action) {
-    return "timeout 120 " + browser() +
-           " --headless --no-sandbox --disable-gpu --disable-quic --no-first-run"
-           " --disable-background-networking --disable-component-update --disable-sync"
-           " --hide-scrollbars --user-data-dir=" +
-           folder / "profile" + " " + action + " file://" + folder / "report.html" +
-           " 2>/dev/null";
-}
 
 std::vector<uint8_t> base64_decode(const std::string& text) {
     std::vector<uint8_t> bytes;
@@ -156,7 +124,7 @@ class BrowserReport : public testing::Test {
 
 TEST_F(BrowserReport, RenderedDomHasTheHistogramAndEveryRow) {
     int status;
-    std::string dom = command_output(browser_command(folder, "--dump-dom"), &status);
+    std::string dom = command_output(browser_command(folder, "report.html", "--dump-dom"), &status);
     ASSERT_EQ(status, 0);
     ASSERT_NE(dom.find("<h1>Health gauge report</h1>"), std::string::npos) << dom.substr(0, 300);
 
@@ -197,7 +165,7 @@ TEST_F(BrowserReport, RenderedPageIsNotBlank) {
     std::string artifact = std::string(HEALTHGAUGE_ARTIFACT_DIR) + "/report.png";
     remove(artifact.c_str());
     int status;
-    command_output(browser_command(folder, "--window-size=1400,2200 --screenshot=" + artifact),
+    command_output(browser_command(folder, "report.html", "--window-size=1400,2200 --screenshot=" + artifact),
                    &status);
     ASSERT_EQ(status, 0);
     write_file(std::string(HEALTHGAUGE_ARTIFACT_DIR) + "/report.html", page);
@@ -249,8 +217,7 @@ TEST_F(BrowserReport, PageIsSelfContained) {
     EXPECT_EQ(occurrences(rest, "href="), size_t(1));
     EXPECT_EQ(occurrences(rest, "<a href=\"report.csv\">"), size_t(1));
     rest.erase(rest.find("<a href=\"report.csv\">"), 22);
-    for (const char* outside : {"http:", "https:", "//", "url(", "@import", "<script", "<link",
-                                "<iframe", "<object", "<embed", "href=", "srcset", "file:"}) {
+    for (const char* outside : OUTSIDE_ADDRESSES) {
         EXPECT_EQ(rest.find(outside), std::string::npos) << outside;
     }
 }
@@ -296,7 +263,7 @@ class BrowserSessions : public testing::Test {
 
 TEST_F(BrowserSessions, TwoPanelsAndTheTableInTimeOrder) {
     int status;
-    std::string dom = command_output(browser_command(folder, "--dump-dom"), &status);
+    std::string dom = command_output(browser_command(folder, "report.html", "--dump-dom"), &status);
     ASSERT_EQ(status, 0);
     EXPECT_EQ(attributes(dom, "<g class=\"session\"", "data-count"),
               (std::vector<std::string>{"8", "6"}));
@@ -329,7 +296,7 @@ TEST_F(BrowserSessions, NoSidewaysScrollingAt1280Pixels) {
     for (int width : {1280, 1024}) {
         int status;
         std::string dom = command_output(
-            browser_command(folder, "--window-size=" + std::to_string(width) + ",900 --dump-dom"),
+            browser_command(folder, "report.html", "--window-size=" + std::to_string(width) + ",900 --dump-dom"),
             &status);
         ASSERT_EQ(status, 0);
         std::vector<std::string> widths = attributes(dom, "<body", "data-widths");
@@ -343,7 +310,7 @@ TEST_F(BrowserSessions, NoSidewaysScrollingAt1280Pixels) {
     ASSERT_TRUE(write_file(folder / "report.html", page));
     std::string artifact = std::string(HEALTHGAUGE_ARTIFACT_DIR) + "/report-sessions.png";
     int status;
-    command_output(browser_command(folder, "--window-size=1280,1400 --screenshot=" + artifact),
+    command_output(browser_command(folder, "report.html", "--window-size=1280,1400 --screenshot=" + artifact),
                    &status);
     EXPECT_EQ(status, 0);
 }
@@ -370,7 +337,7 @@ TEST_F(BrowserSessions, TwentyThousandScreenshotsRenderInUnderFiveSeconds) {
     auto timed = [&](std::string* dom) {
         auto start = std::chrono::steady_clock::now();
         int status;
-        *dom = command_output(browser_command(folder, "--dump-dom"), &status);
+        *dom = command_output(browser_command(folder, "report.html", "--dump-dom"), &status);
         EXPECT_EQ(status, 0);
         return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     };

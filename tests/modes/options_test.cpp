@@ -321,3 +321,58 @@ TEST_F(LatestMode, NamedScreenshotIsReadInsteadOfTheNewest) {
     EXPECT_EQ(run_program_here({"old.png"}), banner + "100.0% from old.png\n");
     EXPECT_EQ(clipboard_calls, std::vector<std::string>{"put 100.0%"});
 }
+
+TEST(Arguments, CompareFoldersAreNeitherRunFoldersNorScreenshotsNorMessages) {
+    Arguments compared = parsed({"-compare", "shots", "shot.png", "my shots"});
+    EXPECT_EQ(compared.mode, Mode::compare);
+    EXPECT_STREQ(compared.compare_a, "shots");
+    EXPECT_STREQ(compared.compare_b, "shot.png");
+    EXPECT_EQ(compared.folder, "my shots");  // where compare.html goes
+    EXPECT_EQ(compared.screenshot, "");
+    EXPECT_EQ(compared.messages, std::vector<std::string>{});
+    Arguments odd = parsed({"-c", "-scna", "gone"});
+    EXPECT_STREQ(odd.compare_a, "-scna");
+    EXPECT_STREQ(odd.compare_b, "gone");
+    EXPECT_EQ(odd.messages, std::vector<std::string>{});
+}
+
+TEST(Options, CompareTakesTheNextTwoArgumentsAsItsFolders) {
+    struct Case {
+        std::vector<const char*> arguments;
+        Mode mode;
+        const char* a;  // null: missing
+        const char* b;
+    };
+    const Case cases[] = {
+        {{"-compare", "A", "B"}, Mode::compare, "A", "B"},
+        {{"-C", "gear one", "gear two"}, Mode::compare, "gear one", "gear two"},
+        {{"-COMPARE", "x", "y", "-x"}, Mode::compare, "x", "y"},
+        // The folders are never options, whatever they look like.
+        {{"-c", "-scan", "-r"}, Mode::compare, "-scan", "-r"},
+        {{"-c", "-c", "-watch"}, Mode::compare, "-c", "-watch"},
+        // A later mode option still sets the mode; a later -compare its folders.
+        {{"-compare", "A", "B", "-scan"}, Mode::scan, "A", "B"},
+        {{"-scan", "-c", "A", "B"}, Mode::compare, "A", "B"},
+        {{"-c", "A", "B", "-c", "C", "D"}, Mode::compare, "C", "D"},
+        // Too few arguments after it.
+        {{"-compare"}, Mode::compare, nullptr, nullptr},
+        {{"-s", "-compare", "A"}, Mode::compare, "A", nullptr},
+        // No -compare: no folders.
+        {{"-scan", "A", "B"}, Mode::scan, nullptr, nullptr},
+        {{"-comp", "--compare", "-compared", "compare"}, Mode::latest, nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        std::vector<const char*> argv = {"healthgauge"};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        int argc = static_cast<int>(argv.size());
+        std::string label = c.arguments.empty() ? "" : c.arguments[0];
+        for (size_t i = 1; i < c.arguments.size(); ++i) label += std::string(" ") + c.arguments[i];
+        EXPECT_EQ(choose_mode(argc, argv.data()), c.mode) << label;
+        CompareFolders folders = choose_compare_folders(argc, argv.data());
+        EXPECT_STREQ(folders.a, c.a) << label;
+        EXPECT_STREQ(folders.b, c.b) << label;
+    }
+    // Help and version anywhere still win, in the folders' places too.
+    EXPECT_EQ(request_of({"-compare", "A", "--help"}), Request::help);
+    EXPECT_EQ(request_of({"-c", "-version", "B"}), Request::version);
+}

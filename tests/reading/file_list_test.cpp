@@ -269,3 +269,26 @@ TEST_F(FileListTest, TimesBefore1970SortBeforeLaterOnes) {
     EXPECT_LT(t1970, t2023);
     EXPECT_EQ(t1970 - t1969, 86400ull * 1000000000ull);
 }
+
+TEST_F(FileListTest, AnotherFolderIsListedUnderItsOwnNameAsRoot) {
+    ASSERT_EQ(mkdir((folder / "gear one").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(folder / "gear one/shot.png", "x"));
+    ASSERT_TRUE(write_file(folder / "outside.png", "x"));
+    {
+        InsideFolder inside(folder.path);
+        ASSERT_TRUE(file_list_list_folder("gear one/"));
+        EXPECT_STREQ(file_list.root, "gear one");
+        ASSERT_EQ(file_list.file_count, 1);
+        EXPECT_STREQ(file_list.entries[file_list.index[0]].path, "shot.png");  // under the root
+        // Names no folder can have are not listed, and nothing else is tried.
+        EXPECT_FALSE(file_list_list_folder(""));
+        EXPECT_TRUE(file_list.failed);
+        EXPECT_EQ(file_list.file_count, 0);
+        EXPECT_FALSE(file_list_list_folder(std::string(PATH_SIZE, 'a').c_str()));
+        // The working directory's listing is "." again.
+        ASSERT_TRUE(file_list_list_files());
+        EXPECT_STREQ(file_list.root, ".");
+        EXPECT_EQ(file_list.file_count, 1);  // outside.png: the folder is no file
+        file_list_release();
+    }
+}

@@ -5,15 +5,9 @@
 #include "modes/report/report_html.h"
 #include "platform/platform.h"
 
-#include <utility>
 #include <cstring>
+#include <utility>
 
-constexpr int CHART_WIDTH = 640;
-constexpr int CHART_HEIGHT = 300;
-constexpr int PLOT_LEFT = 60;    // room for the y labels and title
-constexpr int PLOT_RIGHT = 16;
-constexpr int PLOT_TOP = 14;
-constexpr int PLOT_WIDTH = CHART_WIDTH - PLOT_LEFT - PLOT_RIGHT;
 constexpr uint32_t DAMAGE_FULL = 1000;
 constexpr uint32_t BIN_WIDTH = 50;  // five points
 
@@ -47,8 +41,7 @@ static uint32_t tick_step(uint32_t top) {
     }
 }
 
-static void write_svg_start(FILE* file, const char* id, const char* label, int width = CHART_WIDTH,
-                            int height = CHART_HEIGHT) {
+void write_svg_start(FILE* file, const char* id, const char* label, int width, int height) {
     fprintf(file,
             "<svg id=\"%s\" class=\"chart\" role=\"img\" aria-label=\"%s\" "
             "viewBox=\"0 0 %d %d\" width=\"%d\" "
@@ -56,10 +49,8 @@ static void write_svg_start(FILE* file, const char* id, const char* label, int w
             id, label, width, height, width, height);
 }
 
-// Axis lines, a horizontal grid line and label per y tick (value and text
-// from the caller), and the two axis titles.
-static void write_axes(FILE* file, int plot_height, const char* x_title, const char* y_title,
-                       int plot_width = PLOT_WIDTH, int chart_height = CHART_HEIGHT) {
+void write_axes(FILE* file, int plot_height, const char* x_title, const char* y_title,
+                int plot_width, int chart_height) {
     int bottom = PLOT_TOP + plot_height;
     fprintf(file, "<path class=\"axis\" d=\"M%d %dV%dH%d\"/>\n", PLOT_LEFT, PLOT_TOP, bottom,
             PLOT_LEFT + plot_width);
@@ -71,11 +62,24 @@ static void write_axes(FILE* file, int plot_height, const char* x_title, const c
             PLOT_TOP + plot_height / 2, y_title);
 }
 
-static void write_y_tick(FILE* file, double y, const char* label, int plot_width = PLOT_WIDTH) {
+void write_y_tick(FILE* file, double y, const char* label, int plot_width) {
     fprintf(file, "<path class=\"grid\" d=\"M%d %.1fH%d\"/>\n", PLOT_LEFT, y,
             PLOT_LEFT + plot_width);
     fprintf(file, "<text x=\"%d\" y=\"%.1f\" text-anchor=\"end\">%s</text>\n", PLOT_LEFT - 6,
             y + 4, label);
+}
+
+uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height) {
+    const int bottom = PLOT_TOP + plot_height;
+    uint32_t step = tick_step(most > 0 ? most : 1);
+    uint32_t top = (most + step - 1) / step * step;
+    if (top == 0) top = step;
+    for (uint32_t value = 0; value <= top; value += step) {
+        char label[16];
+        snprintf(label, sizeof label, "%u", value);
+        write_y_tick(file, bottom - static_cast<double>(value) * plot_height / top, label);
+    }
+    return top;
 }
 
 void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]) {
@@ -85,16 +89,8 @@ void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]) {
     for (int bin = 0; bin < HISTOGRAM_BINS; ++bin) {
         if (counts[bin] > most) most = counts[bin];
     }
-    uint32_t step = tick_step(most > 0 ? most : 1);
-    uint32_t top = (most + step - 1) / step * step;
-    if (top == 0) top = step;
-
     write_svg_start(file, "histogram", "Histogram of the damage");
-    for (uint32_t value = 0; value <= top; value += step) {
-        char label[16];
-        snprintf(label, sizeof label, "%u", value);
-        write_y_tick(file, bottom - static_cast<double>(value) * PLOT_HEIGHT / top, label);
-    }
+    uint32_t top = write_y_scale(file, most, PLOT_HEIGHT);
     const double slot = static_cast<double>(PLOT_WIDTH) / HISTOGRAM_BINS;
     for (int bin = 0; bin < HISTOGRAM_BINS; ++bin) {
         double height = static_cast<double>(counts[bin]) * PLOT_HEIGHT / top;

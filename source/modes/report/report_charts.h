@@ -25,6 +25,34 @@ int histogram_bin(uint32_t damage);
 // The bin's damage range as text: "0.0", "0.1–5.0", ..., "95.1–100.0".
 void histogram_bin_label(int bin, char text[BIN_LABEL_SIZE]);
 
+// The frame every chart shares, for the pages' own charts: an <svg> of
+// CHART_WIDTH x CHART_HEIGHT whose plot starts PLOT_LEFT from its left and
+// PLOT_TOP from its top and is PLOT_WIDTH wide.
+constexpr int CHART_WIDTH = 640;
+constexpr int CHART_HEIGHT = 300;
+constexpr int PLOT_LEFT = 60;    // room for the y labels and title
+constexpr int PLOT_RIGHT = 16;
+constexpr int PLOT_TOP = 14;
+constexpr int PLOT_WIDTH = CHART_WIDTH - PLOT_LEFT - PLOT_RIGHT;
+
+// Opens the <svg> of class "chart" with its id and accessible label.
+void write_svg_start(FILE* file, const char* id, const char* label, int width = CHART_WIDTH,
+                     int height = CHART_HEIGHT);
+
+// Axis lines round a plot plot_height high (and plot_width wide, in a chart
+// chart_height high), and the two axis titles.
+void write_axes(FILE* file, int plot_height, const char* x_title, const char* y_title,
+                int plot_width = PLOT_WIDTH, int chart_height = CHART_HEIGHT);
+
+// A horizontal grid line at y across a plot plot_width wide, and its label
+// left of the plot.
+void write_y_tick(FILE* file, double y, const char* label, int plot_width = PLOT_WIDTH);
+
+// The y ticks of a plot plot_height high for values from 0 to at least
+// `most`, at a round step: grid lines and labels. Returns the value at the
+// plot's top.
+uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height);
+
 // The histogram as an <svg> with labelled axes.
 void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]);
 

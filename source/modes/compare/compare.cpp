@@ -1,0 +1,86 @@
+// compare.cpp - the compare mode (see compare.h).
+#include "modes/compare/compare.h"
+
+#include "modes/compare/compare_figures.h"
+#include "modes/compare/compare_page.h"
+#include "modes/damage.h"
+#include "modes/messages.h"
+#include "modes/scan.h"
+#include "platform/platform.h"
+#include "reading/file_list.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+// Lists and reads one folder: its damages (malloc'd, the caller frees them)
+// and how many PNGs it has; false when it cannot be listed (or memory is
+// short).
+static bool read_folder(const char* folder, FolderDamage* out) {
+    *out = {folder, nullptr, 0, 0};
+    bool listed = file_list_list_folder(folder);
+    size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
+    uint32_t* readings = listed ? static_cast<uint32_t*>(calloc(slots, sizeof(uint32_t))) : nullptr;
+    if (readings) {
+        for (int slot = 0; slot < file_list.file_count; ++slot) {
+            out->pngs += entry_is_png(file_list.entries[file_list.index[slot]]);
+        }
+        out->count = scan_read_listing(readings, nullptr, nullptr);
+        for (uint32_t i = 0; i < out->count; ++i) readings[i] = damage_of(readings[i]);
+        out->damage = readings;
+    }
+    file_list_release();
+    return readings != nullptr;
+}
+
+// The folder's error line, if it has one.
+static bool folder_failed(const FolderDamage& folder, bool listed) {
+    if (!listed) {
+        printf("Error: Cannot read the folder %s.\n", folder.name);
+    } else if (folder.count == 0) {
+        printf("Error: No screenshot could be read in %s.\n", folder.name);
+    }
+    return !listed || folder.count == 0;
+}
+
+static void show_comparison(FolderDamage* a, FolderDamage* b, const char* run_folder) {
+    Comparison comparison;
+    if (!compare_damage(a->damage, a->count, b->damage, b->count, &comparison)) {
+        printf("Error: Not enough memory to compare the folders.\n");
+        return;
+    }
+    printf("Comparing %s (%u screenshot%s read) with %s (%u read)\n", a->name, a->count,
+           a->count == 1 ? "" : "s", b->name, b->count);
+    char table[COMPARE_TABLE_SIZE], sentence[COMPARE_SENTENCE_SIZE];
+    compare_table_text(comparison, table);
+    compare_sentence(comparison, sentence);
+    printf("%s%s\n", table, sentence);
+    fflush(stdout);
+
+    // In the run folder; A and B keep the names they were typed with, in the
+    // folder the program was started in.
+    char path[OUTPUT_PATH_SIZE];
+    snprintf(path, sizeof path, "%s%s%s", run_folder, run_folder[0] ? "/" : "", "compare.html");
+    OutputFile out = {};
+    bool saved = false;
+    if (output_file_open(&out, path)) {
+        bool written = write_compare_page(out.file, comparison, *a, *b);
+        saved = output_file_commit(&out) && written;
+    }
+    printf(saved ? "Saved compare.html\n" : "Error: Failed to write compare.html.\n");
+    if (!saved) print_file_reason("compare.html", out.error);
+}
+
+void run_compare(const char* folder_a, const char* folder_b, const char* run_folder) {
+    if (!folder_a || !folder_b) {
+        printf("Error: -compare needs two folders: healthgauge -compare FOLDER_A FOLDER_B\n");
+        return;
+    }
+    FolderDamage a, b;
+    bool listed_a = read_folder(folder_a, &a);
+    bool listed_b = read_folder(folder_b, &b);
+    bool failed_a = folder_failed(a, listed_a);
+    bool failed_b = folder_failed(b, listed_b);
+    if (!failed_a && !failed_b) show_comparison(&a, &b, run_folder);
+    free(a.damage);
+    free(b.damage);
+}
