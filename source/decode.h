@@ -9,8 +9,8 @@
 // Only PNG files are decoded: anything else fails, whatever its name. The
 // caller says how many bytes from the top it will look at, as a function of
 // the image's width, height and channel count. Where the build has the fast
-// decode (libspng, see png_rows.h) and the file allows it, only the rows
-// holding those bytes are decoded; every other file is decoded whole by
+// decode (png_rows.h) and the file allows it, only the rows holding those
+// bytes are decoded; every other file is decoded whole by
 // stb_image, which then decides whether it is an image at all.
 //
 // Memory is bounded whatever the file holds (decode_budget.h): the whole
@@ -42,6 +42,10 @@ struct Image {
 // the caller will look at; 0 when it would look at none.
 typedef uint64_t (*BytesNeeded)(int width, int height, int channels);
 
+// Pixels from the left of each row that the caller will look at (the
+// width when it may look at whole rows); 0 for whole rows.
+typedef uint32_t (*ColumnsNeeded)(int width, int height);
+
 struct DecodedImage {
     Image image;
     uint8_t* pixels;  // owned, released by free_decoded
@@ -58,9 +62,11 @@ constexpr uint64_t WHOLE_DECODE_MAX_BYTES = uint64_t(192) << 20;
 constexpr uint64_t NOTHING_NEEDED_MAX_BYTES = uint64_t(64) << 20;
 
 // Decodes the open file, from its start. With `fast` the top rows are
-// decoded alone where possible. Unless the status is decoded, nothing is
-// held. The file's position is left anywhere.
+// decoded alone where possible, and of them only the leftmost
+// columns_needed(...) pixels when that is given (the rest of those rows are
+// zeros). Unless the status is decoded, nothing is held. The file's
+// position is left anywhere.
 DecodeStatus decode_screenshot(FILE* file, BytesNeeded bytes_needed, bool fast,
-                               DecodedImage* decoded);
+                               DecodedImage* decoded, ColumnsNeeded columns_needed = nullptr);
 
 void free_decoded(DecodedImage* decoded);
