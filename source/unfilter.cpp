@@ -133,9 +133,11 @@ void edge_step(const Group& group, long step, __m128i* previous, __m128i* before
     __m128i result = _mm_and_si128(_mm_add_epi8(filtered, predict(group, *previous, b, c)), kept);
     uint32_t lanes[LANES];
     _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), result);
-    for (int lane = 0; lane < group.rows; ++lane) {
+    for (int lane = 0; lane < LANES; ++lane) {
         long x = step - lane;
-        if (x >= 0 && x < group.pixels) memcpy(group.out[lane] + x * BYTES, &lanes[lane], BYTES);
+        if (lane < group.rows && x >= 0 && x < group.pixels) {
+            memcpy(group.out[lane] + x * BYTES, &lanes[lane], BYTES);
+        }
     }
     *before = *previous;
     *previous = result;
