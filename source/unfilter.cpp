@@ -61,7 +61,7 @@ const int LANES = 4;
 
 struct Group {
     const uint8_t* in[LANES];  // filtered bytes of each row (after the type byte)
-    uint8_t* out[LANES];
+    uint8_t* out[LANES];       // lanes past `rows`: a spare row, written and never read
     const uint8_t* prior;
     int rows;        // 1 to 4; lanes past it compute nothing that is kept
     long pixels;     // pixels to unfilter in each row
@@ -74,8 +74,14 @@ uint32_t load32(const uint8_t* bytes) {
     return value;
 }
 
+#if defined(__GNUC__)
+#define ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define ALWAYS_INLINE inline
+#endif
+
 // The predictors of all four lanes for their filters, byte by byte.
-__m128i predict(const Group& group, __m128i a, __m128i b, __m128i c) {
+ALWAYS_INLINE __m128i predict(const Group& group, __m128i a, __m128i b, __m128i c) {
     const __m128i zero = _mm_setzero_si128();
     // Paeth with unsigned bytes: pa = |b - c|, pb = |a - c|, and
     // pc = |(b - c) + (a - c)|, which is pa + pb when both differences
@@ -147,7 +153,7 @@ void edge_step(const Group& group, long step, __m128i* previous, __m128i* before
 // loads and stores of four bytes, for 3-byte pixels one byte more than the
 // pixel, which the next step overwrites.
 template <int BYTES>
-void inner_step(const Group& group, long step, __m128i* previous, __m128i* before) {
+ALWAYS_INLINE void inner_step(const Group& group, long step, __m128i* previous, __m128i* before) {
     size_t at = static_cast<size_t>(step) * BYTES;
     __m128i filtered = _mm_setr_epi32(static_cast<int>(load32(group.in[0] + at)),
                                       static_cast<int>(load32(group.in[1] + at - BYTES)),
@@ -158,8 +164,10 @@ void inner_step(const Group& group, long step, __m128i* previous, __m128i* befor
     __m128i c = _mm_or_si128(_mm_slli_si128(*before, 4),
                              _mm_cvtsi32_si128(static_cast<int>(load32(group.prior + at - BYTES))));
     __m128i result = _mm_add_epi8(filtered, predict(group, *previous, b, c));
-    uint32_t lanes[LANES];
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(lanes), result);
+    uint32_t lanes[LANES] = {static_cast<uint32_t>(_mm_cvtsi128_si32(result)),
+                             static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(result, 4))),
+                             static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(result, 8))),
+                             static_cast<uint32_t>(_mm_cvtsi128_si32(_mm_srli_si128(result, 12)))};
     memcpy(group.out[0] + at, &lanes[0], 4);
     memcpy(group.out[1] + at - BYTES, &lanes[1], 4);
     memcpy(group.out[2] + at - 2 * BYTES, &lanes[2], 4);
@@ -178,15 +186,15 @@ void unfilter_group(Group& group) {
     __m128i previous = _mm_setzero_si128(), before = _mm_setzero_si128();
     long last_step = group.pixels - 1 + (LANES - 1);
     long step = 0;
-    // The inner steps need all four rows and every lane short of its last pixel.
-    long inner_end = group.rows == LANES ? group.pixels - 1 : 0;
+    // The inner steps need every lane short of its last pixel.
+    long inner_end = group.pixels - 1;
     for (; step < LANES - 1 && step <= last_step; ++step) edge_step<BYTES>(group, step, &previous, &before);
     for (; step < inner_end; ++step) inner_step<BYTES>(group, step, &previous, &before);
     for (; step <= last_step; ++step) edge_step<BYTES>(group, step, &previous, &before);
 }
 
 template <int BYTES>
-bool unfilter_fast(const UnfilterRows& rows) {
+bool unfilter_fast(const UnfilterRows& rows, uint8_t* spare) {
     const uint8_t* prior = rows.prior;
     for (size_t first = 0; first < rows.count; first += LANES) {
         Group group;
@@ -202,7 +210,7 @@ bool unfilter_fast(const UnfilterRows& rows) {
                 filters[lane] = in[0];
             }
             group.in[lane] = in + 1;
-            group.out[lane] = rows.out + row * rows.out_stride;
+            group.out[lane] = lane < group.rows ? rows.out + row * rows.out_stride : spare;
         }
         group.sub = lanes_of(filters, SUB);
         group.up = lanes_of(filters, UP);
@@ -217,9 +225,14 @@ bool unfilter_fast(const UnfilterRows& rows) {
 }  // namespace
 
 bool unfilter_rows(const UnfilterRows& rows) {
-    if (rows.pixel_bytes == 3) return unfilter_fast<3>(rows);
-    if (rows.pixel_bytes == 4) return unfilter_fast<4>(rows);
-    return unfilter_rows_reference(rows);
+    if (rows.pixel_bytes != 3 && rows.pixel_bytes != 4) return unfilter_rows_reference(rows);
+    // Lanes without a row of their own (the last rows, when fewer than four)
+    // read the group's first row and write here.
+    uint8_t* spare = static_cast<uint8_t*>(malloc(rows.length + 4));
+    if (!spare) return unfilter_rows_reference(rows);
+    bool ok = rows.pixel_bytes == 3 ? unfilter_fast<3>(rows, spare) : unfilter_fast<4>(rows, spare);
+    free(spare);
+    return ok;
 }
 
 #else
