@@ -217,9 +217,11 @@ bool inflate_into(Walk* walk, Inflate* stream, uint8_t* out, size_t size) {
         size_t available;
         if (!idat_data(walk, &data, &available)) return false;
         const uint8_t* in = data;
+        size_t room = size;
         InflateStep step = inflate_some(stream, &in, &available, &out, &size);
         used(walk, static_cast<size_t>(in - data));
-        if (step == InflateStep::failed || (step == InflateStep::ended && size > 0)) return false;
+        bool stuck = in == data && size == room;  // neither input taken nor output given
+        if (step != InflateStep::going || stuck) return step == InflateStep::ended && size == 0;
     }
     return true;
 }
