@@ -37,8 +37,8 @@ const uint64_t MAX_IDAT_BYTES = uint64_t(1) << 31;
 
 // Bytes of the file read at a time, and of filtered rows inflated at a time
 // (at least four rows, which the unfilter takes together).
-const size_t READ_BYTES = size_t(128) << 10;
-const size_t WINDOW_BYTES = size_t(128) << 10;
+const size_t READ_BYTES = size_t(64) << 10;
+const size_t WINDOW_BYTES = size_t(64) << 10;
 const size_t WINDOW_ROW_MULTIPLE = 4;
 
 const size_t CHUNK_HEADER_BYTES = 8, CRC_BYTES = 4, IHDR_BYTES = 13;
