@@ -6,8 +6,9 @@
 #                 the include check
 #   make test     build plainly and with sanitizers, run every test (CI)
 #   make tsan     build with ThreadSanitizer, run the unit and end-to-end tests
-#   make bench    the fast decode against the whole decode, one thread against
-#                 all, start-up and a folder of 20,000 screenshots, in figures
+#   make bench    the fast decode against the whole decode and libpng, one
+#                 thread against all, Linux against Wine, start-up and a folder
+#                 of 20,000 screenshots, in figures
 #   make bench-watch  the watch mode's latency and memory, in figures
 #   make bench-windows  the same for healthgauge.exe under Wine, beside Linux
 #   make bench-report  what the report mode costs beyond the scan
@@ -53,6 +54,7 @@ tsan: deps
 
 bench: deps
 	@scripts/bench
+	@scripts/bench-reader
 	@scripts/bench-threads
 
 bench-watch: deps
@@ -92,4 +94,5 @@ icon: build
 	@build/tests/make_icon source/healthgauge.ico
 
 clean:
-	rm -rf build build-sanitize build-tsan build-full build-fuzz build-windows build-windows-full build-package
+	rm -rf build build-sanitize build-tsan build-full build-zlib build-before build-fuzz build-windows \
+	  build-windows-full build-package

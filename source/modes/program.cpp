@@ -36,8 +36,8 @@ static void run_mode(const Arguments& arguments) {
 
 void enter_run_folder(const char* folder) {
     if (enter_folder(folder) == 0) return;
-    if (strlen(folder) < sizeof file_list.root) {
-        snprintf(file_list.root, sizeof file_list.root, "%s", folder);
+    if (strlen(folder) < sizeof file_list.home) {
+        snprintf(file_list.home, sizeof file_list.home, "%s", folder);
     }
 }
 

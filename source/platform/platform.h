@@ -28,6 +28,7 @@
 // always opens with open_regular_file and prints as UTF-8.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -77,6 +78,20 @@ FILE* open_regular_file(const char* path);
 // The size in bytes of an open file, 64 bits on every platform (Windows'
 // long, and so ftell, has 32); 0 when the system cannot tell.
 uint64_t open_file_size(FILE* file);
+
+// The last bytes of an open file, read without moving it (posix/file_end.cpp,
+// win32/file_end.cpp).
+//
+//     uint8_t tail[12];
+//     uint64_t size;
+//     if (read_file_end(file, tail, sizeof tail, &size)) ... tail holds the last 12 bytes ...
+//
+// The size comes from the open file itself (fstat, GetFileSizeEx) and the
+// bytes from one positioned read (pread, ReadFile at an offset), without a
+// seek and without touching the stream's buffer. Windows moves the file's
+// own position all the same: seek before reading the stream on.
+// False when the file is shorter than `count` bytes or cannot be read.
+bool read_file_end(FILE* file, uint8_t* tail, size_t count, uint64_t* file_size);
 
 // True when standard error is a terminal (on Windows, a console) that a
 // progress line can be drawn on; false when it goes to a file, a pipe or the

@@ -97,12 +97,12 @@ DecodeStatus decode_whole(FILE* file, uint64_t budget, bool budget_is_cap, Decod
 }  // namespace
 
 DecodeStatus decode_screenshot(FILE* file, BytesNeeded bytes_needed, bool fast,
-                               DecodedImage* decoded) {
+                               DecodedImage* decoded, ColumnsNeeded columns_needed) {
     PngHeader header;
     if (!read_png_header(file, &header)) return DecodeStatus::failed;
 #ifdef HEALTHGAUGE_FAST_DECODE
     TopRows rows;
-    if (fast && decode_top_rows(file, bytes_needed, &rows)) {
+    if (fast && decode_top_rows(file, bytes_needed, columns_needed, &rows)) {
         decoded->pixels = rows.pixels;
         decoded->image = rows.image;
         decoded->whole = false;
@@ -110,6 +110,7 @@ DecodeStatus decode_screenshot(FILE* file, BytesNeeded bytes_needed, bool fast,
     }
 #else
     (void)fast;
+    (void)columns_needed;
 #endif
     uint64_t budget = whole_decode_budget(header, open_file_size(file));
     int width = static_cast<int>(header.width), height = static_cast<int>(header.height);

@@ -9,8 +9,8 @@
 // Only PNG files are decoded: anything else fails, whatever its name. The
 // caller says how many bytes from the top it will look at, as a function of
 // the image's width, height and channel count. Where the build has the fast
-// decode (libspng, see png_rows.h) and the file allows it, only the rows
-// holding those bytes are decoded; every other file is decoded whole by
+// decode (png_rows.h) and the file allows it, only the rows holding those
+// bytes are decoded; every other file is decoded whole by
 // stb_image, which then decides whether it is an image at all.
 //
 // Memory is bounded whatever the file holds (decode_budget.h): the whole
@@ -44,9 +44,11 @@ constexpr uint64_t WHOLE_DECODE_MAX_BYTES = uint64_t(192) << 20;
 constexpr uint64_t NOTHING_NEEDED_MAX_BYTES = uint64_t(64) << 20;
 
 // Decodes the open file, from its start. With `fast` the top rows are
-// decoded alone where possible. Unless the status is decoded, nothing is
-// held. The file's position is left anywhere.
+// decoded alone where possible, and of them only the leftmost
+// columns_needed(...) pixels when that is given (the rest of those rows are
+// zeros). Unless the status is decoded, nothing is held. The file's
+// position is left anywhere.
 DecodeStatus decode_screenshot(FILE* file, BytesNeeded bytes_needed, bool fast,
-                               DecodedImage* decoded);
+                               DecodedImage* decoded, ColumnsNeeded columns_needed = nullptr);
 
 void free_decoded(DecodedImage* decoded);

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-FileList file_list = {nullptr, nullptr, 0, 0, 0, false, false, ".", 0, false, 0};
+FileList file_list = {nullptr, nullptr, 0, 0, 0, false, false, ".", 0, false, 0, "."};
 
 // Records the table starts with: enough for a small folder, cheap for an
 // empty one. It doubles whenever it is full.
@@ -233,11 +233,11 @@ bool file_list_list_folder(const char* folder) {
         file_list.failed = true;  // no such folder can be listed
         return false;
     }
-    if (folder != file_list.root) strcpy(file_list.root, folder);
+    strcpy(file_list.root, folder);
     return file_list_scan();
 }
 
-bool file_list_list_files() { return file_list_list_folder(file_list.root); }
+bool file_list_list_files() { return file_list_list_folder(file_list.home); }
 
 bool entry_is_png(const FileEntry& entry) {
     return entry.in_use && entry.extension && same_text_ignoring_case(entry.extension, "png");

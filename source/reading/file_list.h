@@ -63,6 +63,8 @@ struct FileList {
     int first_free;            // no entry below this one is free
     bool failed;               // a directory could not be listed
     int error;                 // then the system's error code
+    char home[PATH_SIZE];      // what file_list_list_files lists: "." (the working
+                               // directory), or a run folder that could not be entered
 };
 
 // The program's one listing.
@@ -81,9 +83,9 @@ void file_list_reset();
 // and file_list.error holds the system's error code, for the mode's message.
 bool file_list_scan();
 
-// What both modes do: allocates the table, keeps files and drops
-// directories, resets and lists the working directory. False when the table
-// cannot be allocated or the working directory cannot be listed.
+// What the modes do: allocates the table, keeps files and drops
+// directories, resets and lists file_list.home (the working directory). False
+// when the table cannot be allocated or the folder cannot be listed.
 bool file_list_list_files();
 
 // The same for another folder, given as the player typed it (relative to the

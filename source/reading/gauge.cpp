@@ -121,6 +121,18 @@ uint64_t gauge_bytes_needed(int width, int height, int channels) {
     return needed;
 }
 
+uint32_t gauge_columns_needed(int width, int height) {
+    const Image shape = {nullptr, 0, width, height, 3};
+    int32_t end = 0;
+    for (const GaugeType& type : gauge_types) {
+        if (!matches_screen(shape, type)) continue;
+        int32_t last = type.bar_last + CROP_MARGIN;
+        for (const SamplePoint& point : type.points) last = point.x > last ? point.x : last;
+        end = last + 1 > end ? last + 1 : end;
+    }
+    return static_cast<uint32_t>(end < width ? end : width);
+}
+
 void crop_gauge(const Image& image, const GaugeResult& result, GaugeCrop* crop) {
     const GaugeType& type = gauge_types[result.layout];
     crop->width = static_cast<int>(bar_length(type)) + 2 * CROP_MARGIN;

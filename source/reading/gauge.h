@@ -93,6 +93,13 @@ GaugeResult read_gauge_image(const Image& image);
 // bar pixel); 0 when no layout matches either dimension.
 uint64_t gauge_bytes_needed(int width, int height, int channels);
 
+// Pixels from the left of a row of a width x height image that the
+// candidate layouts and their gauge pictures (crop_gauge) look at: one past
+// the furthest sample point or picture pixel, or the whole width when one
+// of them lies at or past it (offsets run on into the next row there); 0
+// when no layout matches either dimension.
+uint32_t gauge_columns_needed(int width, int height);
+
 // A small picture of the gauge of a screenshot that was read: the bar and
 // CROP_MARGIN pixels around it on every side, as RGB, rows top to bottom.
 // Bytes the reader could not see (past the decoded rows) are black.

@@ -21,3 +21,7 @@ struct Image {
 // Bytes from the top of a width x height image of `channels` channels that
 // the caller will look at; 0 when it would look at none.
 typedef uint64_t (*BytesNeeded)(int width, int height, int channels);
+
+// Pixels from the left of each row that the caller will look at (the
+// width when it may look at whole rows); 0 for whole rows.
+typedef uint32_t (*ColumnsNeeded)(int width, int height);

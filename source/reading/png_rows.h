@@ -6,7 +6,7 @@
 // there, and stops:
 //
 //     TopRows rows;
-//     if (decode_top_rows(file, gauge_bytes_needed, &rows)) {
+//     if (decode_top_rows(file, gauge_bytes_needed, gauge_columns_needed, &rows)) {
 //         ... rows.image: the decoded top rows, rows.image.size bytes ...
 //         free_top_rows(&rows);
 //     } else {
@@ -17,15 +17,24 @@
 // decode would give them: RGB without a transparency chunk or RGBA, not
 // interlaced, 8 or 16 bits a channel (of a 16-bit sample the high byte is
 // kept, as the whole decode keeps it), of any size whose needed rows fit in
-// 64 MiB. Its memory, libspng's included, is bounded by the rows it
-// decodes (decode_budget.h). It also insists that the file is complete (ends
-// with an IEND chunk), that every chunk it reads has a correct CRC and that
-// the rows it needs decode without error. Everything else is declined, and
-// the caller decodes the file whole, which then decides. Damage below the
-// rows it needs goes unseen, so such a file may read here where the whole
-// decode would reject it.
+// 64 MiB, with no chunk before those rows that the whole decode would
+// refuse or read differently (a palette, an unknown critical chunk, Apple's
+// CgBI). It also insists that the file is complete (ends with an IEND
+// chunk) and that the rows it needs inflate without error; like the whole
+// decode, it does not check CRCs. Everything else is declined, and the
+// caller decodes the file whole, which then decides. Damage below the rows
+// it needs goes unseen, so such a file may read here where the whole decode
+// would reject it.
 //
-// Part of the decode unit (decode.h), built only when libspng is available.
+// Of each decoded row only the leftmost columns_needed(width, height)
+// pixels are unfiltered (all of them without that function, or when it
+// gives 0 or more than the width); the bytes right of them are zeros.
+//
+// The file is read from its start in a few large reads, only as far as the
+// needed rows go, and its last 12 bytes with one more (file_end.h). The
+// compressed data is inflated with ISA-L or zlib (inflate.h) and unfiltered
+// with SSE2 (unfilter.h). Part of the decode unit (decode.h):
+// png_top_rows.cpp.
 #pragma once
 
 #include "reading/image.h"
@@ -39,8 +48,13 @@ struct TopRows {
 };
 
 // Decodes the top rows of the PNG file that hold the first bytes_needed(...)
-// bytes of pixels. False when the file is declined or fails; then nothing
-// is held. The file's position is left anywhere.
+// bytes of pixels, of each the leftmost columns_needed(...) pixels. False
+// when the file is declined or fails; then nothing is held. The file's
+// position is left anywhere.
+bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns_needed,
+                     TopRows* rows);
+
+// The same with whole rows.
 bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, TopRows* rows);
 
 void free_top_rows(TopRows* rows);

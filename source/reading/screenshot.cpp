@@ -46,7 +46,8 @@ static GaugeResult read_with(const char* path, GaugeCrop* crop, bool fast) {
     }
     setvbuf(file, nullptr, _IOFBF, 1 << 16);  // the top rows are a few hundred KiB
     DecodedImage decoded;
-    DecodeStatus status = decode_screenshot(file, gauge_bytes_needed, fast, &decoded);
+    DecodeStatus status =
+        decode_screenshot(file, gauge_bytes_needed, fast, &decoded, gauge_columns_needed);
     fclose(file);
     // Too big to decode within its budget, but no layout could have matched
     // its pixels whatever they are.
