@@ -95,6 +95,12 @@ TEST(WatchSession, EachRunStartsAfresh) {
     driver.join();
     clipboard = SYSTEM_CLIPBOARD;
     std::string second = console.substr(console.rfind("Watching"));
+    // Another test may hold every inotify instance of this user for a while:
+    // then the watch looks every second instead, and says so.
+    const std::string fallback =
+        "Warning: Cannot watch this folder for changes; looking every second instead.\n";
+    size_t at = second.find(fallback);
+    if (at != std::string::npos) second.erase(at, fallback.size());
     EXPECT_EQ(second, "Watching for new screenshots. Press Ctrl+C to stop.\nRead 0 screenshots\n")
         << console;
 }
