@@ -28,19 +28,6 @@ GaugeResult read_result(uint32_t reading) {
     return {GaugeStatus::read, reading, 3, 17, reading * 237 / 1000, 1920, 1080};
 }
 
-template <typename Write>
-std::string written(Write write) {
-    FILE* file = tmpfile();
-    if (!file) return "<no tmpfile>";
-    write(file);
-    std::string text;
-    rewind(file);
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-    fclose(file);
-    return text;
-}
 
 }  // namespace
 

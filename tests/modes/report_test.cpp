@@ -25,21 +25,6 @@
 
 namespace {
 
-// What a writer puts into a file, as a string.
-template <typename Write>
-std::string written(Write write) {
-    FILE* file = tmpfile();
-    if (!file) return "<no tmpfile>";
-    write(file);
-    std::string text;
-    rewind(file);
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
-    fclose(file);
-    return text;
-}
-
 std::string escaped(const std::string& text) {
     std::vector<char> out(HTML_ESCAPED_SIZE(text.size()));
     html_escape(text.c_str(), out.data(), out.size());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -26,4 +27,20 @@ inline size_t occurrences(const std::string& text, const std::string& part) {
         ++count;
     }
     return count;
+}
+
+// What a writer puts into a file, as a string: write(FILE*) is called on a
+// temporary file.
+template <typename Write>
+inline std::string written(Write write) {
+    FILE* file = tmpfile();
+    if (!file) return "<no tmpfile>";
+    write(file);
+    std::string text;
+    rewind(file);
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+    fclose(file);
+    return text;
 }
