@@ -12,6 +12,7 @@
 //
 //     make fuzz                      runs it for FUZZ_SECONDS (default 600)
 //     build-fuzz/fuzz_read_gauge CORPUS_DIR [libFuzzer options]
+#include "reading/decode.h"
 #include "reading/decode_budget.h"
 #include "reading/png_rows.h"
 #include "reading/screenshot.h"
