@@ -6,16 +6,15 @@
 
 bool read_file_end(FILE* file, uint8_t* tail, size_t count, uint64_t* file_size) {
     HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-    LARGE_INTEGER size;
-    if (handle == INVALID_HANDLE_VALUE || !GetFileSizeEx(handle, &size) || size.QuadPart < 0 ||
-        static_cast<uint64_t>(size.QuadPart) < count || count > MAXDWORD) {
+    uint64_t size = open_file_size(file);  // 0 when the system cannot tell
+    if (handle == INVALID_HANDLE_VALUE || size < count || count > MAXDWORD) {
         return false;
     }
-    uint64_t start = static_cast<uint64_t>(size.QuadPart) - count;
+    uint64_t start = size - count;
     OVERLAPPED at = {};
     at.Offset = static_cast<DWORD>(start);
     at.OffsetHigh = static_cast<DWORD>(start >> 32);
     DWORD got = 0;
-    *file_size = static_cast<uint64_t>(size.QuadPart);
+    *file_size = size;
     return ReadFile(handle, tail, static_cast<DWORD>(count), &got, &at) && got == count;
 }
