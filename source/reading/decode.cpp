@@ -123,7 +123,9 @@ void free_decoded(DecodedImage* decoded) {
     if (decoded->whole) {
         stbi_image_free(decoded->pixels);
     } else {
-        free(decoded->pixels);
+#ifdef HEALTHGAUGE_FAST_DECODE
+        free_top_rows_pixels(decoded->pixels);
+#endif
     }
     decoded->pixels = nullptr;
 }

@@ -31,7 +31,9 @@
 // gives 0 or more than the width); the bytes right of them are zeros.
 //
 // The file is read from its start in a few large reads, only as far as the
-// needed rows go, and its last 12 bytes with one more (file_end.h). The
+// needed rows go, and its last 12 bytes with one more (file_end.h). Each
+// thread keeps the memory of its last decode (up to 8 MiB) for its next
+// one, until the thread ends. The
 // compressed data is inflated with ISA-L or zlib (inflate.h) and unfiltered
 // with SSE2 (unfilter.h). Part of the decode unit (decode.h):
 // png_top_rows.cpp.
@@ -58,3 +60,6 @@ bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns
 bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, TopRows* rows);
 
 void free_top_rows(TopRows* rows);
+
+// The same for the pixels alone (TopRows::pixels).
+void free_top_rows_pixels(uint8_t* pixels);

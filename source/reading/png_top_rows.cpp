@@ -16,8 +16,10 @@
 #include "reading/unfilter.h"
 
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 namespace {
 
@@ -238,6 +240,72 @@ struct Buffers {
     uint8_t* pixels;  // the decoded rows
 };
 
+// Each thread keeps the memory of its last decode for its next one: a scan
+// decodes thousands of files of one size, and memory fresh from the system
+// costs a page fault a page (most of all under Wine, whose heap maps every
+// large block anew). Blocks up to KEEP_MAX_BYTES are kept.
+const size_t KEEP_MAX_BYTES = size_t(8) << 20;
+
+// A kept block: its capacity in the 16 bytes before the bytes handed out
+// (16 keeps them aligned as malloc aligns).
+const size_t BLOCK_HEADER_BYTES = 16;
+
+struct Kept {
+    uint8_t* read = nullptr;    // the read buffer
+    uint8_t* window = nullptr;  // the window and the zero row
+    uint8_t* pixels = nullptr;  // decoded rows given back by free_top_rows
+    ~Kept() {
+        for (uint8_t* block : {read, window, pixels}) {
+            if (block) free(block - BLOCK_HEADER_BYTES);
+        }
+    }
+};
+
+thread_local Kept kept;
+
+size_t capacity_of(const uint8_t* block) {
+    size_t capacity;
+    memcpy(&capacity, block - BLOCK_HEADER_BYTES, sizeof capacity);
+    return capacity;
+}
+
+// A block of at least `size` bytes: the one in *slot when it is large
+// enough (*slot is then empty), else a new one. Null when memory runs out.
+uint8_t* take_block(uint8_t** slot, size_t size) {
+    uint8_t* block = *slot;
+    *slot = nullptr;
+    if (block && capacity_of(block) >= size) return block;
+    if (block) free(block - BLOCK_HEADER_BYTES);
+    if (size > SIZE_MAX - BLOCK_HEADER_BYTES) return nullptr;
+    uint8_t* start = static_cast<uint8_t*>(malloc(size + BLOCK_HEADER_BYTES));
+    if (!start) return nullptr;
+    memcpy(start, &size, sizeof size);
+    return start + BLOCK_HEADER_BYTES;
+}
+
+// Keeps a block from take_block in *slot for the next decode, or frees it.
+void give_block(uint8_t** slot, uint8_t* block) {
+    if (!block) return;
+    if (!*slot && capacity_of(block) <= KEEP_MAX_BYTES) {
+        *slot = block;
+    } else {
+        free(block - BLOCK_HEADER_BYTES);
+    }
+}
+
+// The window of `window_bytes` and the zero row of `zeros_bytes`, in one
+// block, and the decoded rows.
+bool take_rows_buffers(Buffers* buffers, size_t window_bytes, size_t zeros_bytes, size_t pixels_bytes) {
+    buffers->window = window_bytes <= SIZE_MAX - zeros_bytes
+                          ? take_block(&kept.window, window_bytes + zeros_bytes)
+                          : nullptr;
+    if (!buffers->window) return false;
+    buffers->zeros = buffers->window + window_bytes;
+    memset(buffers->zeros, 0, zeros_bytes);
+    buffers->pixels = take_block(&kept.pixels, pixels_bytes);
+    return buffers->pixels != nullptr;
+}
+
 // Inflates and unfilters shape.rows rows into buffers.pixels.
 bool decode_rows(Walk* walk, const Shape& shape, const Buffers& buffers, size_t window_rows) {
     Inflate stream;
@@ -261,11 +329,11 @@ bool decode_rows(Walk* walk, const Shape& shape, const Buffers& buffers, size_t 
     return ok;
 }
 
-void free_buffers(Buffers* buffers) {
-    free(buffers->read);
-    free(buffers->window);
-    free(buffers->zeros);
-    free(buffers->pixels);
+void give_buffers(Buffers* buffers) {
+    give_block(&kept.read, buffers->read);
+    give_block(&kept.window, buffers->window);
+    give_block(&kept.pixels, buffers->pixels);
+    *buffers = {nullptr, nullptr, nullptr, nullptr};
 }
 
 }  // namespace
@@ -278,7 +346,7 @@ bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns
         memcmp(tail, IEND_CHUNK, sizeof tail) != 0 || fseek(file, 0, SEEK_SET) != 0) {
         return false;
     }
-    Buffers buffers = {static_cast<uint8_t*>(malloc(READ_BYTES)), nullptr, nullptr, nullptr};
+    Buffers buffers = {take_block(&kept.read, READ_BYTES), nullptr, nullptr, nullptr};
     Walk walk = {{file, file_size, 0, buffers.read, 0, 0}, 0, 0, {0, 0}, 0};
     Shape shape;
     bool ok = buffers.read && read_header(&walk.input, &shape) &&
@@ -287,14 +355,12 @@ bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns
         size_t window_rows = WINDOW_BYTES / shape.filtered_stride / WINDOW_ROW_MULTIPLE * WINDOW_ROW_MULTIPLE;
         if (window_rows < WINDOW_ROW_MULTIPLE) window_rows = WINDOW_ROW_MULTIPLE;
         if (window_rows > shape.rows) window_rows = shape.rows;
-        buffers.window = static_cast<uint8_t*>(malloc(window_rows * shape.filtered_stride));
-        buffers.zeros = static_cast<uint8_t*>(calloc(shape.length, 1));
-        buffers.pixels = static_cast<uint8_t*>(malloc(shape.rows * shape.row_bytes));
-        ok = buffers.window && buffers.zeros && buffers.pixels &&
+        ok = take_rows_buffers(&buffers, window_rows * shape.filtered_stride, shape.length,
+                               shape.rows * shape.row_bytes) &&
              decode_rows(&walk, shape, buffers, window_rows);
     }
     if (!ok) {
-        free_buffers(&buffers);
+        give_buffers(&buffers);
         return false;
     }
     // Bytes right of the unfiltered columns are never looked at; zeros.
@@ -305,7 +371,7 @@ bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns
     rows->image = {buffers.pixels, shape.rows * shape.row_bytes, static_cast<int>(shape.width),
                    static_cast<int>(shape.height), shape.channels};
     buffers.pixels = nullptr;
-    free_buffers(&buffers);
+    give_buffers(&buffers);
     return true;
 }
 
@@ -314,6 +380,10 @@ bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, TopRows* rows) {
 }
 
 void free_top_rows(TopRows* rows) {
-    free(rows->pixels);
+    free_top_rows_pixels(rows->pixels);
     rows->pixels = nullptr;
+}
+
+void free_top_rows_pixels(uint8_t* pixels) {
+    give_block(&kept.pixels, pixels);
 }
