@@ -5,8 +5,10 @@
 //     bench_unfilter [repeats]
 //
 // Prints the median microseconds a call over `repeats` calls (default 301),
-// for all rows in one call and for the rows in windows of a few as the
-// top-rows reader hands them over, and says so when the two disagree.
+// the two unfilters taking turns so that both see the same load on the
+// machine, for all rows in one call and for the rows in windows of a few
+// as the top-rows reader hands them over, and says so when the two
+// disagree.
 #include "reading/unfilter.h"
 
 #include <algorithm>
@@ -57,17 +59,17 @@ bool unfilter_all(bool (*unfilter)(const UnfilterRows&), const Input& input, siz
     return true;
 }
 
-double median_microseconds(bool (*unfilter)(const UnfilterRows&), const Input& input, size_t window,
-                           int repeats, std::vector<uint8_t>* out) {
-    std::vector<double> times;
-    for (int i = 0; i < repeats; ++i) {
-        auto start = std::chrono::steady_clock::now();
-        unfilter_all(unfilter, input, window, out);
-        std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
-        times.push_back(took.count());
-    }
-    std::nth_element(times.begin(), times.begin() + repeats / 2, times.end());
-    return times[static_cast<size_t>(repeats / 2)];
+double microseconds(bool (*unfilter)(const UnfilterRows&), const Input& input, size_t window,
+                    std::vector<uint8_t>* out) {
+    auto start = std::chrono::steady_clock::now();
+    unfilter_all(unfilter, input, window, out);
+    std::chrono::duration<double, std::micro> took = std::chrono::steady_clock::now() - start;
+    return took.count();
+}
+
+double median(std::vector<double> times) {
+    std::nth_element(times.begin(), times.begin() + static_cast<long>(times.size() / 2), times.end());
+    return times[times.size() / 2];
 }
 
 const char* filter_name(int filter) {
@@ -94,10 +96,14 @@ int main(int argc, char* argv[]) {
             Input input = make_input(pixel_bytes, filter);
             for (size_t window : {ROWS, reader_window}) {
                 std::vector<uint8_t> plain(ROWS * (input.stride - 1)), fast(plain.size());
-                double reference = median_microseconds(unfilter_rows_reference, input, window, repeats, &plain);
-                double quick = median_microseconds(unfilter_rows, input, window, repeats, &fast);
+                // Turn about, so that both see the same load on the machine.
+                std::vector<double> reference, quick;
+                for (int i = 0; i < repeats; ++i) {
+                    reference.push_back(microseconds(unfilter_rows_reference, input, window, &plain));
+                    quick.push_back(microseconds(unfilter_rows, input, window, &fast));
+                }
                 printf("%-6d %-8s %7zu %10.1f %8.1f %7.2fx\n", pixel_bytes, filter_name(filter), window,
-                       reference, quick, reference / quick);
+                       median(reference), median(quick), median(reference) / median(quick));
                 if (plain != fast) {
                     printf("  the fast unfilter's bytes differ from the plain one's\n");
                     same = false;
