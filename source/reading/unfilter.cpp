@@ -251,11 +251,64 @@ ALWAYS_INLINE void inner_step(const Group& group, long step, Chain<REGISTERS>* c
     }
 }
 
+// Rows of four 4-byte values into columns: the transpose of a 4 x 4 matrix.
+ALWAYS_INLINE void transpose(__m128i* v) {
+    __m128i t0 = _mm_unpacklo_epi32(v[0], v[1]), t1 = _mm_unpacklo_epi32(v[2], v[3]);
+    __m128i t2 = _mm_unpackhi_epi32(v[0], v[1]), t3 = _mm_unpackhi_epi32(v[2], v[3]);
+    v[0] = _mm_unpacklo_epi64(t0, t1);
+    v[1] = _mm_unpackhi_epi64(t0, t1);
+    v[2] = _mm_unpacklo_epi64(t2, t3);
+    v[3] = _mm_unpackhi_epi64(t2, t3);
+}
+
+// Four inner steps of 4-byte pixels at once: each row's four pixels are 16
+// bytes in a row, loaded and stored whole and transposed into the steps'
+// lanes and back.
+template <int FILTER, int REGISTERS>
+ALWAYS_INLINE void inner_block(const Group& group, long step, Chain<REGISTERS>* chain) {
+    size_t at = static_cast<size_t>(step) * 4;
+    __m128i lanes[REGISTERS][LANES];
+#pragma GCC unroll 4
+    for (int r = 0; r < REGISTERS; ++r) {
+#pragma GCC unroll 4
+        for (int lane = 0; lane < LANES; ++lane) {
+            size_t from = at - static_cast<size_t>((r * LANES + lane) * 4);
+            lanes[r][lane] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group.in[r * LANES + lane] + from));
+        }
+        transpose(lanes[r]);
+    }
+#pragma GCC unroll 4
+    for (int j = 0; j < 4; ++j) {
+        __m128i prior = prior_lane<FILTER>(load32(group.prior + at + static_cast<size_t>(j) * 4));
+        __m128i upper[REGISTERS];
+        upper_neighbours<REGISTERS>(chain->left, prior, upper);
+#pragma GCC unroll 4
+        for (int r = 0; r < REGISTERS; ++r) {
+            __m128i result = next<FILTER>(group.masks[r], chain->left[r], upper[r], chain->upper[r], lanes[r][j]);
+            lanes[r][j] = chain_form<FILTER>(result);
+            chain->left[r] = result;
+            chain->upper[r] = upper[r];
+        }
+    }
+#pragma GCC unroll 4
+    for (int r = 0; r < REGISTERS; ++r) {
+        transpose(lanes[r]);
+#pragma GCC unroll 4
+        for (int lane = 0; lane < LANES; ++lane) {
+            size_t from = at - static_cast<size_t>((r * LANES + lane) * 4);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(group.out[r * LANES + lane] + from), lanes[r][lane]);
+        }
+    }
+}
+
 // The inner steps from `step` to `end`, on copies of the group and the
 // chain that no store to a row can alter, so that they stay in registers.
 template <int BYTES, int FILTER, int REGISTERS>
 ALWAYS_INLINE long inner_steps(const Group group, long step, long end, Chain<REGISTERS>* chain) {
     Chain<REGISTERS> kept = *chain;
+    if constexpr (BYTES == 4) {
+        for (; step + 4 <= end; step += 4) inner_block<FILTER, REGISTERS>(group, step, &kept);
+    }
     for (; step < end; ++step) inner_step<BYTES, FILTER, REGISTERS>(group, step, &kept);
     *chain = kept;
     return step;
@@ -280,10 +333,10 @@ void unfilter_group(const Group& group) {
 }
 
 // Registers side by side for each filter type, as many as keep the
-// processor busy (bench_unfilter): Sub's chain is one instruction a step,
-// Average's two after the upper neighbours, Paeth's and a mixed group's
-// far longer.
-constexpr int most_registers(int filter) { return filter == SUB ? 1 : filter == AVERAGE ? 2 : MOST_REGISTERS; }
+// processor busy (bench_unfilter): Sub's rows need no row above and its
+// chain is one instruction a step, so one register does; more only slow
+// it down. The others gain up to three.
+constexpr int most_registers(int filter) { return filter == SUB ? 1 : MOST_REGISTERS; }
 
 // With as few registers as hold the group's rows.
 template <int BYTES, int FILTER>
