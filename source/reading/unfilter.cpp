@@ -106,25 +106,27 @@ void store32(uint8_t* bytes, __m128i lane0) {
 #define ALWAYS_INLINE inline
 #endif
 
-// Paeth's nearest of a, b and c, byte by byte, with unsigned bytes:
-// pa = |b - c|, pb = |a - c|, and pc = |(b - c) + (a - c)|, which is
-// pa + pb when both differences have the same sign (saturating at 255
-// keeps every comparison below true) and |pa - pb| otherwise.
+ALWAYS_INLINE __m128i select(__m128i mask, __m128i yes, __m128i no) {
+    return _mm_or_si128(_mm_and_si128(mask, yes), _mm_andnot_si128(mask, no));
+}
+
+// Paeth's nearest of a, b and c, byte by byte, with unsigned bytes. With
+// pa = |b - c| and pb = |a - c|, pc = |(b - c) + (a - c)| is pa + pb when
+// a and b lie on the same side of c (counting c itself as above it), and
+// then the nearer of a and b wins (a on a tie). Otherwise pc = |pa - pb|,
+// and the nearer of a and b wins only if it is no further than that, that
+// is when twice its distance is at most the other's; else c. (Checked
+// against the plain one for all 2^24 triples of bytes.)
 ALWAYS_INLINE __m128i paeth_nearest(__m128i a, __m128i b, __m128i c) {
-    const __m128i zero = _mm_setzero_si128();
     __m128i max_bc = _mm_max_epu8(b, c), max_ac = _mm_max_epu8(a, c);
     __m128i pa = _mm_sub_epi8(max_bc, _mm_min_epu8(b, c));
     __m128i pb = _mm_sub_epi8(max_ac, _mm_min_epu8(a, c));
-    __m128i signs_differ = _mm_xor_si128(_mm_cmpeq_epi8(max_bc, b), _mm_cmpeq_epi8(max_ac, a));
-    __m128i pc_apart = _mm_sub_epi8(_mm_max_epu8(pa, pb), _mm_min_epu8(pa, pb));
-    __m128i pc = _mm_or_si128(_mm_and_si128(signs_differ, pc_apart),
-                              _mm_andnot_si128(signs_differ, _mm_adds_epu8(pa, pb)));
-    __m128i pa_le_pb = _mm_cmpeq_epi8(_mm_subs_epu8(pa, pb), zero);
-    __m128i pa_le_pc = _mm_cmpeq_epi8(_mm_subs_epu8(pa, pc), zero);
-    __m128i pb_le_pc = _mm_cmpeq_epi8(_mm_subs_epu8(pb, pc), zero);
-    __m128i take_a = _mm_and_si128(pa_le_pb, pa_le_pc);
-    __m128i b_or_c = _mm_or_si128(_mm_and_si128(pb_le_pc, b), _mm_andnot_si128(pb_le_pc, c));
-    return _mm_or_si128(_mm_and_si128(take_a, a), _mm_andnot_si128(take_a, b_or_c));
+    __m128i same_side = _mm_cmpeq_epi8(_mm_cmpeq_epi8(max_bc, b), _mm_cmpeq_epi8(max_ac, a));
+    __m128i least = _mm_min_epu8(pa, pb), most = _mm_max_epu8(pa, pb);
+    __m128i a_or_b = select(_mm_cmpeq_epi8(least, pa), a, b);
+    // Apart, pa + pb = |a - b| < 256, so twice the least does not saturate.
+    __m128i c_further = _mm_cmpeq_epi8(_mm_subs_epu8(_mm_adds_epu8(least, least), most), _mm_setzero_si128());
+    return select(_mm_or_si128(same_side, c_further), a_or_b, c);
 }
 
 // The predictors of a mixed group's lanes for their filters, byte by byte.
