@@ -101,6 +101,8 @@ TEST(Unfilter, FastGivesTheReferenceBytes) {
                 cases.push_back({pixel_bytes, 2560, 1476, 71, filter, close});  // a screenshot's needed part
                 cases.push_back({pixel_bytes, 300, 1, 8, filter, close});
                 cases.push_back({pixel_bytes, 300, 2, 6, filter, close});
+                cases.push_back({pixel_bytes, 300, 37, 25, filter, close});
+                cases.push_back({pixel_bytes, 300, 0, 13, filter, close});  // nothing to unfilter
             }
         }
     }
