@@ -88,7 +88,7 @@ std::string describe(const Case& c) {
 TEST(Unfilter, FastGivesTheReferenceBytes) {
     std::vector<Case> cases;
     for (int pixel_bytes : {3, 4}) {
-        for (int filter = RUNS; filter <= 4; ++filter) {
+        for (int filter : {RUNS, CYCLING, RANDOM, 0, 1, 2, 3, 4}) {
             // Widths around the stagger of up to twelve rows, and row
             // counts around groups of four, eight and twelve rows (one,
             // two and three registers).
