@@ -125,7 +125,8 @@ ALWAYS_INLINE __m128i paeth_nearest(__m128i a, __m128i b, __m128i c) {
     __m128i least = _mm_min_epu8(pa, pb), most = _mm_max_epu8(pa, pb);
     __m128i a_or_b = select(_mm_cmpeq_epi8(least, pa), a, b);
     // Apart, pa + pb = |a - b| < 256, so twice the least does not saturate.
-    __m128i c_further = _mm_cmpeq_epi8(_mm_subs_epu8(_mm_adds_epu8(least, least), most), _mm_setzero_si128());
+    __m128i twice_least = _mm_adds_epu8(least, least);
+    __m128i c_further = _mm_cmpeq_epi8(_mm_subs_epu8(twice_least, most), _mm_setzero_si128());
     return select(_mm_or_si128(same_side, c_further), a_or_b, c);
 }
 
@@ -178,6 +179,17 @@ ALWAYS_INLINE void upper_neighbours(const __m128i* left, __m128i prior, __m128i*
     }
 }
 
+// Register r's next results, in the chain's form, from its filtered bytes
+// and the upper neighbours of every register; the chain moves on to them.
+template <int FILTER, int REGISTERS>
+ALWAYS_INLINE __m128i advance(const Group& group, int r, const __m128i* upper, __m128i filtered,
+                              Chain<REGISTERS>* chain) {
+    __m128i result = next<FILTER>(group.masks[r], chain->left[r], upper[r], chain->upper[r], filtered);
+    chain->left[r] = result;
+    chain->upper[r] = upper[r];
+    return result;
+}
+
 // A pixel of `bytes` bytes, or 0 outside 0..pixels-1.
 template <int BYTES>
 int load_pixel(const uint8_t* row, long x, long pixels) {
@@ -208,19 +220,19 @@ void edge_step(const Group& group, long step, Chain<REGISTERS>* chain) {
         uint8_t* const* out = group.out + r * LANES;
         long x = step - r * LANES;  // lane 0's pixel
         long pixels = group.pixels;
-        __m128i filtered = _mm_setr_epi32(load_pixel<BYTES>(in[0], x, pixels), load_pixel<BYTES>(in[1], x - 1, pixels),
-                                          load_pixel<BYTES>(in[2], x - 2, pixels), load_pixel<BYTES>(in[3], x - 3, pixels));
+        __m128i filtered = _mm_setr_epi32(load_pixel<BYTES>(in[0], x, pixels),
+                                          load_pixel<BYTES>(in[1], x - 1, pixels),
+                                          load_pixel<BYTES>(in[2], x - 2, pixels),
+                                          load_pixel<BYTES>(in[3], x - 3, pixels));
         // Lane k is kept from x - k = 0 on.
         int started = static_cast<int>(x < 0 ? 0 : x < LANES ? x + 1 : LANES);
         __m128i kept = _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(started));
-        __m128i result = next<FILTER>(group.masks[r], chain->left[r], upper[r], chain->upper[r], filtered);
-        __m128i bytes = _mm_and_si128(chain_form<FILTER>(result), kept);
+        __m128i bytes = _mm_and_si128(chain_form<FILTER>(advance<FILTER>(group, r, upper, filtered, chain)), kept);
         store_pixel<BYTES>(out[0], x, pixels, bytes);
         store_pixel<BYTES>(out[1], x - 1, pixels, _mm_shuffle_epi32(bytes, 1));
         store_pixel<BYTES>(out[2], x - 2, pixels, _mm_shuffle_epi32(bytes, 2));
         store_pixel<BYTES>(out[3], x - 3, pixels, _mm_shuffle_epi32(bytes, 3));
         chain->left[r] = chain_form<FILTER>(bytes);
-        chain->upper[r] = upper[r];
     }
 }
 
@@ -242,14 +254,11 @@ ALWAYS_INLINE void inner_step(const Group& group, long step, Chain<REGISTERS>* c
                                           static_cast<int>(load32(in[1] + from - BYTES)),
                                           static_cast<int>(load32(in[2] + from - 2 * BYTES)),
                                           static_cast<int>(load32(in[3] + from - 3 * BYTES)));
-        __m128i result = next<FILTER>(group.masks[r], chain->left[r], upper[r], chain->upper[r], filtered);
-        __m128i bytes = chain_form<FILTER>(result);
+        __m128i bytes = chain_form<FILTER>(advance<FILTER>(group, r, upper, filtered, chain));
         store32(out[0] + from, bytes);
         store32(out[1] + from - BYTES, _mm_shuffle_epi32(bytes, 1));
         store32(out[2] + from - 2 * BYTES, _mm_shuffle_epi32(bytes, 2));
         store32(out[3] + from - 3 * BYTES, _mm_shuffle_epi32(bytes, 3));
-        chain->left[r] = result;
-        chain->upper[r] = upper[r];
     }
 }
 
@@ -263,22 +272,43 @@ ALWAYS_INLINE void transpose(__m128i* v) {
     v[3] = _mm_unpackhi_epi64(t2, t3);
 }
 
-// Four inner steps of 4-byte pixels at once: each row's four pixels are 16
-// bytes in a row, loaded and stored whole and transposed into the steps'
-// lanes and back.
-template <int FILTER, int REGISTERS>
-ALWAYS_INLINE void inner_block(const Group& group, long step, Chain<REGISTERS>* chain) {
-    size_t at = static_cast<size_t>(step) * 4;
-    __m128i lanes[REGISTERS][LANES];
+// Each row's four 4-byte pixels from `at` (less its stagger) in the
+// register's lanes, transposed into one register a step; and back.
+template <int REGISTERS>
+ALWAYS_INLINE void load_block(const Group& group, size_t at, __m128i (*lanes)[LANES]) {
 #pragma GCC unroll 4
     for (int r = 0; r < REGISTERS; ++r) {
 #pragma GCC unroll 4
         for (int lane = 0; lane < LANES; ++lane) {
-            size_t from = at - static_cast<size_t>((r * LANES + lane) * 4);
-            lanes[r][lane] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(group.in[r * LANES + lane] + from));
+            int row = r * LANES + lane;
+            const uint8_t* from = group.in[row] + at - static_cast<size_t>(row * 4);
+            lanes[r][lane] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
         }
         transpose(lanes[r]);
     }
+}
+
+template <int REGISTERS>
+ALWAYS_INLINE void store_block(const Group& group, size_t at, __m128i (*lanes)[LANES]) {
+#pragma GCC unroll 4
+    for (int r = 0; r < REGISTERS; ++r) {
+        transpose(lanes[r]);
+#pragma GCC unroll 4
+        for (int lane = 0; lane < LANES; ++lane) {
+            int row = r * LANES + lane;
+            uint8_t* to = group.out[row] + at - static_cast<size_t>(row * 4);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(to), lanes[r][lane]);
+        }
+    }
+}
+
+// Four inner steps of 4-byte pixels at once: each row's four pixels are 16
+// bytes in a row, loaded and stored whole.
+template <int FILTER, int REGISTERS>
+ALWAYS_INLINE void inner_block(const Group& group, long step, Chain<REGISTERS>* chain) {
+    size_t at = static_cast<size_t>(step) * 4;
+    __m128i lanes[REGISTERS][LANES];
+    load_block<REGISTERS>(group, at, lanes);
 #pragma GCC unroll 4
     for (int j = 0; j < 4; ++j) {
         __m128i prior = prior_lane<FILTER>(load32(group.prior + at + static_cast<size_t>(j) * 4));
@@ -286,21 +316,10 @@ ALWAYS_INLINE void inner_block(const Group& group, long step, Chain<REGISTERS>* 
         upper_neighbours<REGISTERS>(chain->left, prior, upper);
 #pragma GCC unroll 4
         for (int r = 0; r < REGISTERS; ++r) {
-            __m128i result = next<FILTER>(group.masks[r], chain->left[r], upper[r], chain->upper[r], lanes[r][j]);
-            lanes[r][j] = chain_form<FILTER>(result);
-            chain->left[r] = result;
-            chain->upper[r] = upper[r];
+            lanes[r][j] = chain_form<FILTER>(advance<FILTER>(group, r, upper, lanes[r][j], chain));
         }
     }
-#pragma GCC unroll 4
-    for (int r = 0; r < REGISTERS; ++r) {
-        transpose(lanes[r]);
-#pragma GCC unroll 4
-        for (int lane = 0; lane < LANES; ++lane) {
-            size_t from = at - static_cast<size_t>((r * LANES + lane) * 4);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(group.out[r * LANES + lane] + from), lanes[r][lane]);
-        }
-    }
+    store_block<REGISTERS>(group, at, lanes);
 }
 
 // The inner steps from `step` to `end`, on copies of the group and the
