@@ -1,6 +1,7 @@
 // bench_unfilter - the row unfilter's speed, fast against plain: 71 rows of
 // a 2560-pixel screenshot, their leftmost 1476 pixels unfiltered, with 3
-// and 4 bytes a pixel and each filter type for every row, or mixed.
+// and 4 bytes a pixel and each filter type for every row, mixed at random,
+// or the first row Sub and the others Average.
 //
 //     bench_unfilter [repeats]
 //
@@ -22,6 +23,7 @@ namespace {
 
 const size_t WIDTH = 2560, COLUMNS = 1476, ROWS = 71;
 const int MIXED = -1;
+const int FIRST_SUB = -2;  // the first row Sub, the others Average
 
 struct Input {
     int pixel_bytes;
@@ -36,7 +38,10 @@ Input make_input(int pixel_bytes, int filter) {
     input.filtered.resize(ROWS * input.stride);
     for (uint8_t& byte : input.filtered) byte = static_cast<uint8_t>(random());
     for (size_t row = 0; row < ROWS; ++row) {
-        input.filtered[row * input.stride] = static_cast<uint8_t>(filter == MIXED ? random() % 5 : filter);
+        int type = filter == MIXED       ? static_cast<int>(random() % 5)
+                   : filter == FIRST_SUB ? (row == 0 ? 1 : 3)
+                                         : filter;
+        input.filtered[row * input.stride] = static_cast<uint8_t>(type);
     }
     input.prior.assign(input.stride - 1, 0);
     return input;
@@ -74,7 +79,7 @@ double median(std::vector<double> times) {
 
 const char* filter_name(int filter) {
     static const char* NAMES[] = {"None", "Sub", "Up", "Average", "Paeth"};
-    return filter == MIXED ? "mixed" : NAMES[filter];
+    return filter == MIXED ? "mixed" : filter == FIRST_SUB ? "Sub,Avg" : NAMES[filter];
 }
 
 }  // namespace
@@ -92,7 +97,7 @@ int main(int argc, char* argv[]) {
     for (int pixel_bytes : {3, 4}) {
         // The reader's window: 64 KiB of filtered rows, a multiple of four.
         size_t reader_window = (size_t(64) << 10) / (WIDTH * static_cast<size_t>(pixel_bytes) + 1) / 4 * 4;
-        for (int filter : {3, 4, 1, 2, 0, MIXED}) {
+        for (int filter : {3, 4, 1, 2, 0, MIXED, FIRST_SUB}) {
             Input input = make_input(pixel_bytes, filter);
             for (size_t window : {ROWS, reader_window}) {
                 std::vector<uint8_t> plain(ROWS * (input.stride - 1)), fast(plain.size());
