@@ -472,20 +472,43 @@ void unfilter_group_of(int filter, const Group& group) {
     unfilter_staggered<BYTES, MIXED>(group);
 }
 
-// How many rows from `first` go together, and with which filter: a run of
-// one type as long as its groups take (or up to the last row), else a
-// mixed group. None and Up rows go one at a time.
+// Rows a group of the filter type takes at most: None and Up rows go one
+// at a time.
+size_t group_rows(int filter) {
+    return filter == NONE || filter == UP ? 1 : static_cast<size_t>(most_registers(filter) * LANES);
+}
+
+// Rows of one filter type from `first`, up to `most`.
+size_t run_of(const UnfilterRows& rows, size_t first, size_t most) {
+    int filter = filter_of(rows, first);
+    size_t run = 1;
+    while (run < most && first + run < rows.count && filter_of(rows, first + run) == filter) ++run;
+    return run;
+}
+
+// Whether the rows from `first` are worth a group of their filter type:
+// Sub, Average or Paeth rows that fill one, or a register's worth or more
+// up to the last row.
+bool own_group_at(const UnfilterRows& rows, size_t first) {
+    int filter = filter_of(rows, first);
+    if (filter == NONE || filter == UP) return false;
+    size_t most = group_rows(filter);
+    size_t run = run_of(rows, first, most);
+    return run == most || (run >= LANES && first + run == rows.count);
+}
+
+// How many rows from `first` go together, and with which filter: a group
+// of one type where the rows fill one or reach the last row, else a mixed
+// group of up to GROUP rows that stops short of rows worth a group of
+// their own (and is of one type too if they come within its first run).
 int next_group(const UnfilterRows& rows, size_t first, int* filter) {
     *filter = filter_of(rows, first);
-    size_t left = rows.count - first;
-    size_t most = *filter == NONE || *filter == UP ? 1 : static_cast<size_t>(most_registers(*filter) * LANES);
-    size_t run = 1;
-    while (run < most && run < left && filter_of(rows, first + run) == *filter) ++run;
-    if (run < most && run < left) {
-        *filter = MIXED;
-        run = left < GROUP ? left : GROUP;
-    }
-    return static_cast<int>(run);
+    size_t run = run_of(rows, first, group_rows(*filter));
+    if (run == group_rows(*filter) || first + run == rows.count) return static_cast<int>(run);
+    size_t count = 1;
+    while (count < GROUP && first + count < rows.count && !own_group_at(rows, first + count)) ++count;
+    if (run < count) *filter = MIXED;
+    return static_cast<int>(count);
 }
 
 template <int BYTES>
