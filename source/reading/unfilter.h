@@ -14,9 +14,9 @@
 //
 // unfilter_rows_reference is the plain byte-by-byte version; unfilter_rows
 // gives the same bytes faster for 3- and 4-byte pixels on x86-64 (SSE2,
-// four rows at a time, each a pixel behind the one above it, so that their
-// chains of left neighbours run side by side), and falls back to the
-// reference elsewhere.
+// up to twelve rows at a time, each a pixel behind the one above it, so
+// that their chains of left neighbours run side by side; None and Up rows
+// 16 bytes at a time), and falls back to the reference elsewhere.
 #pragma once
 
 #include <cstddef>

@@ -20,9 +20,27 @@ struct Case {
     size_t pixels;    // of each filtered row
     size_t columns;   // of them unfiltered
     size_t rows;
-    int filter;       // 0..4 for every row, -1 random per row, -2 cycling
+    int filter;       // 0..4 for every row, or one of the patterns below
     bool close;       // bytes from a few values, so that neighbours tie often
 };
+
+const int RANDOM = -1;   // a random type for each row
+const int CYCLING = -2;  // 0, 1, 2, 3, 4, 0, ...
+const int RUNS = -3;     // runs of 1 to 13 rows of a random type, so that
+                         // groups of one type end at every row of a group
+
+// Each row's filter type for the case.
+std::vector<int> filter_types(const Case& c, std::mt19937& random) {
+    std::vector<int> types;
+    while (types.size() < c.rows) {
+        int type = c.filter >= 0 ? c.filter : static_cast<int>(random() % 5);
+        size_t run = c.filter == RUNS ? 1 + random() % 13 : 1;
+        if (c.filter == CYCLING) type = static_cast<int>(types.size() % 5);
+        types.insert(types.end(), run, type);
+    }
+    types.resize(c.rows);
+    return types;
+}
 
 uint8_t random_byte(const Case& c, std::mt19937& random) {
     static const uint8_t CLOSE[] = {0, 1, 2, 127, 128, 254, 255};
@@ -36,11 +54,8 @@ std::vector<uint8_t> filtered_rows(const Case& c, std::mt19937& random) {
     size_t stride = c.pixels * static_cast<size_t>(c.pixel_bytes) + 1;
     std::vector<uint8_t> rows(c.rows * stride);
     for (uint8_t& byte : rows) byte = random_byte(c, random);
-    for (size_t row = 0; row < c.rows; ++row) {
-        int filter = c.filter >= 0 ? c.filter : c.filter == -1 ? static_cast<int>(random() % 5)
-                                                               : static_cast<int>(row % 5);
-        rows[row * stride] = static_cast<uint8_t>(filter);
-    }
+    std::vector<int> types = filter_types(c, random);
+    for (size_t row = 0; row < c.rows; ++row) rows[row * stride] = static_cast<uint8_t>(types[row]);
     return rows;
 }
 
@@ -73,17 +88,21 @@ std::string describe(const Case& c) {
 TEST(Unfilter, FastGivesTheReferenceBytes) {
     std::vector<Case> cases;
     for (int pixel_bytes : {3, 4}) {
-        for (int filter = -2; filter <= 4; ++filter) {
-            // Widths around the four rows' stagger; rows around a group of four.
-            for (size_t pixels : {size_t(1), size_t(2), size_t(3), size_t(4), size_t(5), size_t(7), size_t(64)}) {
-                for (size_t rows : {size_t(1), size_t(3), size_t(4), size_t(5), size_t(9)}) {
-                    cases.push_back({pixel_bytes, pixels, pixels, rows, filter, false});
+        for (int filter : {RUNS, CYCLING, RANDOM, 0, 1, 2, 3, 4}) {
+            // Widths around the stagger of up to twelve rows, and row
+            // counts around groups of four, eight and twelve rows (one,
+            // two and three registers).
+            for (size_t pixels : {1, 2, 3, 4, 5, 7, 8, 11, 12, 13, 14, 21, 64}) {
+                for (size_t rows : {1, 2, 3, 4, 5, 7, 8, 9, 11, 12, 13, 16, 17, 25}) {
+                    cases.push_back({pixel_bytes, pixels, pixels, rows, filter, pixels % 2 == 0});
                 }
             }
             for (bool close : {false, true}) {
                 cases.push_back({pixel_bytes, 2560, 1476, 71, filter, close});  // a screenshot's needed part
                 cases.push_back({pixel_bytes, 300, 1, 8, filter, close});
                 cases.push_back({pixel_bytes, 300, 2, 6, filter, close});
+                cases.push_back({pixel_bytes, 300, 37, 25, filter, close});
+                cases.push_back({pixel_bytes, 300, 0, 13, filter, close});  // nothing to unfilter
             }
         }
     }
@@ -99,9 +118,13 @@ TEST(Unfilter, FastGivesTheReferenceBytes) {
 }
 
 TEST(Unfilter, FilterTypesAboveFourAreRefused) {
+    struct Bad {
+        size_t rows, bad_row;
+    };
     for (int pixel_bytes : {3, 4}) {
-        for (size_t bad_row : {size_t(0), size_t(3), size_t(6)}) {
-            Case c = {pixel_bytes, 10, 10, 7, 1, false};
+        for (Bad bad : {Bad{7, 0}, Bad{7, 3}, Bad{7, 6}, Bad{13, 9}, Bad{13, 12}}) {
+            size_t bad_row = bad.bad_row;
+            Case c = {pixel_bytes, 10, 10, bad.rows, 1, false};
             std::mt19937 random(static_cast<uint32_t>(bad_row));
             std::vector<uint8_t> in = filtered_rows(c, random);
             in[bad_row * (c.pixels * static_cast<size_t>(pixel_bytes) + 1)] = 5;
