@@ -17,6 +17,7 @@
 
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -238,6 +239,83 @@ TEST_F(TopRowsReader, FilesCutShortAreDeclinedOrReadRight) {
         EXPECT_GT(declined, 10) << channels;
         EXPECT_GT(read, 0) << channels;  // those cut only below the needed rows
     }
+}
+
+TEST_F(TopRowsReader, KeptMemoryServesShapesInAnyOrderAndOnEveryThread) {
+    // A thread keeps its last decode's blocks for the next: shapes that
+    // grow and shrink every block (rows, window, zero row), whole rows
+    // after narrow ones, 16 bits after 8, each must still read exactly.
+    const ShotCase shapes[] = {
+        {700, 1080, 3, 3, 8, -1, 65536},  {2560, 75, 4, 1, 16, -1, 4096},
+        {1920, 80, 3, 4, 8, 4, 65536},    {3, 1080, 3, 3, 8, -1, 65536},
+        {2560, 75, 3, 1, 8, -1, 7681},    {1, 1080, 4, 3, 16, -1, 65536},
+    };
+    std::vector<std::string> pngs;
+    for (const ShotCase& c : shapes) {
+        pngs.push_back(encode(scene(c.width, c.height, c.channels, c.type, 150), c.filter, c.depth, c.idat_size));
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        for (size_t k = 0; k < pngs.size(); ++k) {
+            size_t i = pass == 0 ? k : pngs.size() - 1 - k;
+            std::string what = describe(shapes[i]) + ", pass " + std::to_string(pass);
+            EXPECT_TRUE(top_rows_match(pngs[i], pngs[i], gauge_bytes_needed, gauge_columns_needed, what));
+            EXPECT_TRUE(top_rows_match(pngs[i], pngs[i], gauge_bytes_needed, nullptr, what + ", whole rows"));
+        }
+    }
+    // Threads decoding different shapes at once each get their own blocks:
+    // every thread's rows stay those of its own file, read after read.
+    std::vector<std::vector<uint8_t>> expected(pngs.size());
+    std::vector<std::string> paths;
+    for (size_t i = 0; i < pngs.size(); ++i) {
+        paths.push_back(folder / ("shot" + std::to_string(i) + ".png"));
+        ASSERT_TRUE(write_file(paths[i], pngs[i]));
+        FILE* file = fopen(paths[i].c_str(), "rb");
+        ASSERT_NE(file, nullptr);
+        TopRows rows;
+        ASSERT_TRUE(decode_top_rows(file, gauge_bytes_needed, gauge_columns_needed, &rows));
+        fclose(file);
+        expected[i].assign(rows.image.pixels, rows.image.pixels + rows.image.size);
+        free_top_rows(&rows);
+    }
+    // The block a thread keeps is its own: this thread gets its last rows'
+    // block back, another thread meanwhile gets a block of its own.
+    auto pixels_of = [&](size_t i) {
+        FILE* file = fopen(paths[i].c_str(), "rb");
+        TopRows rows;
+        bool taken = file && decode_top_rows(file, gauge_bytes_needed, gauge_columns_needed, &rows);
+        if (file) fclose(file);
+        const uint8_t* pixels = taken ? rows.image.pixels : nullptr;
+        if (taken) free_top_rows(&rows);
+        return pixels;
+    };
+    const uint8_t* mine = pixels_of(0);
+    ASSERT_NE(mine, nullptr);
+    EXPECT_EQ(pixels_of(0), mine);
+    const uint8_t* theirs = nullptr;
+    std::thread([&] { theirs = pixels_of(0); }).join();
+    EXPECT_NE(theirs, nullptr);
+    EXPECT_NE(theirs, mine);
+    EXPECT_EQ(pixels_of(0), mine);
+    std::vector<int> mismatches(pngs.size(), 0);
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < pngs.size(); ++t) {
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 20; ++round) {
+                size_t i = (t + static_cast<size_t>(round)) % pngs.size();
+                FILE* file = fopen(paths[i].c_str(), "rb");
+                TopRows rows;
+                bool taken = file && decode_top_rows(file, gauge_bytes_needed, gauge_columns_needed, &rows);
+                if (file) fclose(file);
+                if (!taken || rows.image.size != expected[i].size() ||
+                    memcmp(rows.image.pixels, expected[i].data(), expected[i].size()) != 0) {
+                    ++mismatches[t];
+                }
+                if (taken) free_top_rows(&rows);
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    for (size_t t = 0; t < pngs.size(); ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
 }
 
 TEST_F(TopRowsReader, FilesTheWholeDecodeMightReadDifferentlyAreDeclined) {
