@@ -2,10 +2,10 @@
 //
 // The entry: the console and the interruptions are set up, before anything
 // else is opened, around one run of the program, whose arguments (in UTF-8
-// on every platform) choose the mode and the folder (modes/program.h,
-// modes/options.h); a console window the program opened itself waits for
+// on every platform) choose the mode and the folder (cli/program.h,
+// cli/options.h); a console window the program opened itself waits for
 // Enter at the end. See README.md for the whole tool.
-#include "modes/program.h"
+#include "cli/program.h"
 #include "platform/platform.h"
 
 int main(int argc, char* argv[]) {

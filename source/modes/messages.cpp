@@ -1,7 +1,7 @@
 // messages.cpp - what the modes tell the player about one screenshot (see messages.h).
 #include "modes/messages.h"
 
-#include "modes/damage.h"
+#include "figures/damage.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"
 

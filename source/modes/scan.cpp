@@ -1,10 +1,10 @@
 // scan.cpp - the scan mode (see scan.h).
 #include "modes/scan.h"
 
-#include "modes/damage.h"
+#include "figures/damage.h"
 #include "modes/messages.h"
 #include "modes/progress.h"
-#include "modes/summary.h"
+#include "figures/summary.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"
 #include "reading/parallel_read.h"

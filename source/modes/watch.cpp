@@ -16,7 +16,7 @@
 // for it.
 #include "modes/watch.h"
 
-#include "modes/damage.h"
+#include "figures/damage.h"
 #include "modes/messages.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"

@@ -1,7 +1,7 @@
 // A folder or a screenshot named on the command line, the messages about
 // arguments not taken, report.csv read back with a real CSV reader, and the
 // pause at the end that a run with redirected output never makes.
-#include "modes/local_time.h"
+#include "pages/local_time.h"
 #include "support/program_run.h"
 
 #include <algorithm>

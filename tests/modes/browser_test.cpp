@@ -6,8 +6,8 @@
 // must be a data: PNG that decodes, with no address outside the page.
 //
 // HEALTHGAUGE_BROWSER names the browser (support/browser.h).
-#include "modes/report/report_charts.h"
-#include "modes/report/report_html.h"
+#include "pages/chart.h"
+#include "pages/html.h"
 #include "support/browser.h"
 #include "support/page_text.h"
 #include "support/screenshot_maker.h"

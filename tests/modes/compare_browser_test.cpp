@@ -4,7 +4,7 @@
 // cumulative curves and the folder names as plain text; the page rendered to
 // a PNG (kept under the build folder as test-artifacts/compare.png) must show
 // both folders' colours; and the page must name nothing outside itself.
-#include "modes/report/report_charts.h"
+#include "pages/chart.h"
 #include "support/browser.h"
 #include "support/page_text.h"
 #include "support/screenshot_maker.h"

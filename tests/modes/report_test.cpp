@@ -1,11 +1,9 @@
-// The report page's pieces: histogram bins, HTML escaping, base64, the gauge
-// crop and its end mark, which crops are kept, the page with and without
-// readings, and file times as local time.
-#include "modes/local_time.h"
+// The report page's pieces: the gauge crop and its end mark, which crops are
+// kept, and the page with and without readings.
 #include "modes/report/crop_png.h"
-#include "modes/report/report_charts.h"
+#include "pages/chart.h"
 #include "modes/report/report_collect.h"
-#include "modes/report/report_html.h"
+#include "pages/html.h"
 #include "modes/report/report_page.h"
 #include "modes/scan.h"
 #include "platform/platform.h"
@@ -22,123 +20,6 @@
 #include <stb_image.h>
 #include <string>
 #include <vector>
-
-namespace {
-
-std::string escaped(const std::string& text) {
-    std::vector<char> out(HTML_ESCAPED_SIZE(text.size()));
-    html_escape(text.c_str(), out.data(), out.size());
-    std::string both = written([&](FILE* file) { write_html_text(file, text.c_str()); });
-    EXPECT_EQ(both, out.data()) << "the buffer and the file forms differ";
-    return out.data();
-}
-
-const std::string FFFD = "\xEF\xBF\xBD";
-
-
-}  // namespace
-
-TEST(ReportHistogram, BinsOfFivePointsWithMissesApart) {
-    EXPECT_EQ(histogram_bin(0), 0);     // 0.0%: a complete miss
-    EXPECT_EQ(histogram_bin(1), 1);     // 0.1%
-    EXPECT_EQ(histogram_bin(50), 1);    // 5.0%
-    EXPECT_EQ(histogram_bin(51), 2);    // 5.1%
-    EXPECT_EQ(histogram_bin(100), 2);   // 10.0%
-    EXPECT_EQ(histogram_bin(951), 20);  // 95.1%
-    EXPECT_EQ(histogram_bin(1000), 20); // 100.0%
-    for (uint32_t damage = 1; damage <= 1000; ++damage) {
-        int bin = histogram_bin(damage);
-        ASSERT_GE(bin, 1);
-        ASSERT_LT(bin, HISTOGRAM_BINS);
-        ASSERT_GE(histogram_bin(damage), histogram_bin(damage - 1)) << damage;
-    }
-    char label[BIN_LABEL_SIZE];
-    histogram_bin_label(0, label);
-    EXPECT_STREQ(label, "0.0");
-    histogram_bin_label(1, label);
-    EXPECT_STREQ(label, "0.1\xE2\x80\x93" "5.0");
-    histogram_bin_label(2, label);
-    EXPECT_STREQ(label, "5.1\xE2\x80\x93" "10.0");
-    histogram_bin_label(20, label);
-    EXPECT_STREQ(label, "95.1\xE2\x80\x93" "100.0");
-}
-
-TEST(ReportHistogram, BarHeightsFollowTheCounts) {
-    uint32_t counts[HISTOGRAM_BINS] = {};
-    counts[0] = 7;
-    counts[3] = 14;
-    counts[20] = 1;
-    std::string svg = written([&](FILE* file) { write_histogram_svg(file, counts); });
-    std::vector<std::string> heights = attributes(svg, "<rect class=\"bar", "height");
-    std::vector<std::string> shown = attributes(svg, "<rect class=\"bar", "data-count");
-    ASSERT_EQ(heights.size(), size_t(HISTOGRAM_BINS));
-    ASSERT_EQ(shown.size(), size_t(HISTOGRAM_BINS));
-    double per_screenshot = atof(heights[3].c_str()) / 14;
-    EXPECT_GT(per_screenshot, 0);
-    for (int bin = 0; bin < HISTOGRAM_BINS; ++bin) {
-        EXPECT_EQ(shown[bin], std::to_string(counts[bin])) << bin;
-        EXPECT_NEAR(atof(heights[bin].c_str()), counts[bin] * per_screenshot, 0.02) << bin;
-    }
-    // The axes carry their titles and the bins their ranges.
-    EXPECT_NE(svg.find(">Damage (%)<"), std::string::npos);
-    EXPECT_NE(svg.find(">Screenshots<"), std::string::npos);
-    EXPECT_NE(svg.find(">95.1\xE2\x80\x93" "100.0<"), std::string::npos);
-}
-
-TEST(ReportHtml, EscapesMarkupAndQuotes) {
-    EXPECT_EQ(escaped("shot0001.png"), "shot0001.png");
-    EXPECT_EQ(escaped("<script>alert(\"x\")</script>&'.png"),
-              "&lt;script&gt;alert(&quot;x&quot;)&lt;/script&gt;&amp;&#39;.png");
-    EXPECT_EQ(escaped("&amp;"), "&amp;amp;");
-    // Control characters show as their pictures.
-    EXPECT_EQ(escaped("a\nb\x7f"), "a\xE2\x90\x8A" "b\xE2\x90\xA1");
-    EXPECT_EQ(escaped(std::string("\x01", 1)), "\xE2\x90\x81");
-}
-
-TEST(ReportHtml, KeepsUtf8AndReplacesInvalidBytes) {
-    EXPECT_EQ(escaped("sk\xC3\xA4rmbild.png"), "sk\xC3\xA4rmbild.png");
-    EXPECT_EQ(escaped("\xE3\x82\xB9\xE3\x82\xAF\xE3\x82\xB7\xE3\x83\xA7.png"),
-              "\xE3\x82\xB9\xE3\x82\xAF\xE3\x82\xB7\xE3\x83\xA7.png");
-    EXPECT_EQ(escaped("\xF0\x9F\x8E\xAE"), "\xF0\x9F\x8E\xAE");   // U+1F3AE
-    EXPECT_EQ(escaped("a\xFF" "b"), "a" + FFFD + "b");            // never valid
-    EXPECT_EQ(escaped("\x80"), FFFD);                             // stray continuation
-    EXPECT_EQ(escaped("\xC0\xAF"), FFFD + FFFD);                  // overlong '/'
-    EXPECT_EQ(escaped("\xE0\x80\xAF"), FFFD + FFFD + FFFD);       // overlong
-    EXPECT_EQ(escaped("\xED\xA0\x80"), FFFD + FFFD + FFFD);       // surrogate
-    EXPECT_EQ(escaped("\xF4\x90\x80\x80"), FFFD + FFFD + FFFD + FFFD);  // past U+10FFFF
-    EXPECT_EQ(escaped("x\xE2\x82"), "x" + FFFD + FFFD);           // cut short at the end
-    EXPECT_EQ(escaped("\xE2\x82<"), FFFD + FFFD + "&lt;");        // cut short by markup
-}
-
-TEST(ReportHtml, EscapingStopsAtACharacterThatDoesNotFit) {
-    char out[8];
-    EXPECT_EQ(html_escape("ab<cd", out, sizeof out), size_t(7));
-    EXPECT_STREQ(out, "ab&lt;c");
-    EXPECT_EQ(html_escape("a\xC3\xA4\xC3\xA4\xC3\xA4", out, 7), size_t(5));
-    EXPECT_STREQ(out, "a\xC3\xA4\xC3\xA4");
-}
-
-TEST(ReportHtml, Base64) {
-    const char* cases[][2] = {{"", ""},         {"f", "Zg=="},         {"fo", "Zm8="},
-                              {"foo", "Zm9v"},  {"foob", "Zm9vYg=="},  {"fooba", "Zm9vYmE="},
-                              {"foobar", "Zm9vYmFy"}};
-    for (const auto& c : cases) {
-        const uint8_t* data = reinterpret_cast<const uint8_t*>(c[0]);
-        std::vector<char> out(base64_length(strlen(c[0])) + 1);
-        EXPECT_EQ(base64_encode(data, strlen(c[0]), out.data()), strlen(c[1]));
-        EXPECT_STREQ(out.data(), c[1]);
-    }
-    // Written to a file in pieces, a long block reads the same as in one go.
-    std::vector<uint8_t> block(10000);
-    for (size_t i = 0; i < block.size(); ++i) block[i] = static_cast<uint8_t>(i * 7 + i / 251);
-    for (size_t size : {size_t(3072), size_t(3073), size_t(9999), size_t(10000)}) {
-        std::vector<char> whole(base64_length(size) + 1);
-        base64_encode(block.data(), size, whole.data());
-        EXPECT_EQ(written([&](FILE* file) { write_base64(file, block.data(), size); }),
-                  whole.data())
-            << size;
-    }
-}
 
 namespace {
 
@@ -395,31 +276,3 @@ TEST(ReportPage, FiguresAreTheSummaryLines) {
     EXPECT_EQ(attributes(page, "<rect class=\"bar", "data-count")[2], "1");  // 10.0%
 }
 
-TEST(ReportTime, FileTimesInLocalTime) {
-    // The listing counts file times in nanoseconds from 1601, as Windows does.
-    auto file_time = [](uint64_t unix_seconds, uint64_t nanoseconds) {
-        return (unix_seconds + 11644473600ull) * 1000000000ull + nanoseconds;
-    };
-    const char* previous = getenv("TZ");
-    std::string saved = previous ? previous : "";
-    setenv("TZ", "UTC", 1);
-    tzset();
-    char text[LOCAL_TIME_SIZE];
-    EXPECT_TRUE(file_time_to_local(file_time(0, 0), text));
-    EXPECT_STREQ(text, "1970-01-01 00:00:00");
-    EXPECT_TRUE(file_time_to_local(0, text));
-    EXPECT_STREQ(text, "1601-01-01 00:00:00");
-    EXPECT_TRUE(file_time_to_local(file_time(1700000000ull, 999999999ull), text));
-    EXPECT_STREQ(text, "2023-11-14 22:13:20");
-    setenv("TZ", "CET-1", 1);  // one hour east of UTC, no summer time
-    tzset();
-    EXPECT_TRUE(file_time_to_local(file_time(1700000000ull, 0), text));
-    EXPECT_STREQ(text, "2023-11-14 23:13:20");
-    EXPECT_EQ(file_time_seconds(file_time(1700000000ull, 0)), 1700000000);
-    if (previous) {
-        setenv("TZ", saved.c_str(), 1);
-    } else {
-        unsetenv("TZ");
-    }
-    tzset();
-}

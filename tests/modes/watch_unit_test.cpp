@@ -1,7 +1,7 @@
 // The watch mode's small decisions: its options and the session's summary
 // line; and that each run of it starts afresh.
-#include "modes/options.h"
-#include "modes/program.h"
+#include "cli/options.h"
+#include "cli/program.h"
 #include "modes/watch.h"
 #include "platform/platform.h"
 #include "support/screenshot_maker.h"

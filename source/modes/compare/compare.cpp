@@ -1,9 +1,9 @@
 // compare.cpp - the compare mode (see compare.h).
 #include "modes/compare/compare.h"
 
-#include "modes/compare/compare_figures.h"
+#include "figures/compare_figures.h"
 #include "modes/compare/compare_page.h"
-#include "modes/damage.h"
+#include "figures/damage.h"
 #include "modes/messages.h"
 #include "modes/scan.h"
 #include "platform/platform.h"

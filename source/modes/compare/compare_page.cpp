@@ -1,10 +1,10 @@
 // compare_page.cpp - compare.html (see compare_page.h).
 #include "modes/compare/compare_page.h"
 
-#include "modes/damage.h"
-#include "modes/order_statistics.h"
-#include "modes/report/report_charts.h"
-#include "modes/report/report_html.h"
+#include "figures/damage.h"
+#include "figures/order_statistics.h"
+#include "pages/chart.h"
+#include "pages/html.h"
 
 #include <cmath>
 
@@ -42,13 +42,8 @@ static const char STYLE[] =
     "*{-webkit-print-color-adjust:exact;print-color-adjust:exact}}\n";
 
 static void write_head(FILE* file, const FolderDamage& a, const FolderDamage& b) {
-    fprintf(file,
-            "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-            "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">\n"
-            "<title>Health gauge comparison</title>\n<style>\n%s</style>\n</head>\n<body>\n"
-            "<h1>Health gauge comparison</h1>\n<p class=\"lead\" id=\"folders\">"
-            "<span class=\"key a\"></span>A: <b>",
-            STYLE);
+    write_page_head(file, "Health gauge comparison", STYLE);
+    fprintf(file, "<p class=\"lead\" id=\"folders\"><span class=\"key a\"></span>A: <b>");
     write_html_text(file, a.name);
     fprintf(file, "</b> &nbsp; <span class=\"key b\"></span>B: <b>");
     write_html_text(file, b.name);

@@ -2,7 +2,7 @@
 //
 // One self-contained page (inline CSS and SVG, no script, nothing fetched):
 // the table and the sentence of the console (compare_figures.h), the two
-// damage histograms overlaid on the report's bins (report_charts.h: a bar of
+// damage histograms overlaid on the report's bins (pages/chart.h: a bar of
 // its own for 0.0%, then five-point bins) as shares of each folder, the two
 // cumulative curves (the share of screenshots at or below each damage), each
 // folder's count, misses, median and spread, and what the figures mean.
@@ -10,7 +10,7 @@
 //     write_compare_page(file, comparison, a, b);  // after compare_damage()
 #pragma once
 
-#include "modes/compare/compare_figures.h"
+#include "figures/compare_figures.h"
 
 #include <cstdint>
 #include <cstdio>

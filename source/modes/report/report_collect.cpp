@@ -1,8 +1,8 @@
 // report_collect.cpp - collecting the scan's results for the report (see report_collect.h).
 #include "modes/report/report_collect.h"
 
-#include "modes/damage.h"
-#include "modes/report/report_html.h"
+#include "figures/damage.h"
+#include "pages/html.h"
 
 #include <algorithm>
 #include <cstdio>

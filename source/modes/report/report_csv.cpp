@@ -1,9 +1,9 @@
 // report_csv.cpp - report.csv, the report's table for a spreadsheet (see report_csv.h).
 #include "modes/report/report_csv.h"
 
-#include "modes/damage.h"
-#include "modes/local_time.h"
-#include "modes/report/report_html.h"
+#include "figures/damage.h"
+#include "pages/local_time.h"
+#include "pages/html.h"
 
 #include <cstring>
 

@@ -1,12 +1,12 @@
 // report_page.cpp - report.html, the page of the report mode (see report_page.h).
 #include "modes/report/report_page.h"
 
-#include "modes/damage.h"
-#include "modes/local_time.h"
-#include "modes/order_statistics.h"
-#include "modes/report/report_charts.h"
-#include "modes/report/report_html.h"
-#include "modes/summary.h"
+#include "figures/damage.h"
+#include "pages/local_time.h"
+#include "figures/order_statistics.h"
+#include "pages/chart.h"
+#include "pages/html.h"
+#include "figures/summary.h"
 #include "platform/platform.h"
 
 #include <algorithm>
@@ -61,14 +61,6 @@ static const char STYLE[] =
     ".charts{flex-wrap:nowrap}.charts figure{flex:1 1 0}svg.chart{width:100%}"
     ".crop{zoom:.5}*{-webkit-print-color-adjust:exact;print-color-adjust:exact}}\n";
 
-static void write_head(FILE* file) {
-    fprintf(file,
-            "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-            "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">\n"
-            "<title>Health gauge report</title>\n<style>\n%s</style>\n</head>\n<body>\n"
-            "<h1>Health gauge report</h1>\n",
-            STYLE);
-}
 
 // One figure of the summary: "Label:" and its value, and under it, when
 // given, the short line that says how to read it.
@@ -293,7 +285,7 @@ void write_report_page(FILE* file, const Report& report) {
             readings[taken++] = report.rows[i].result.reading;
         }
     }
-    write_head(file);
+    write_page_head(file, "Health gauge report", STYLE);
     if (readings && points) {
         uint32_t counts[HISTOGRAM_BINS] = {};
         uint32_t point_count = time_points(report, points, counts);

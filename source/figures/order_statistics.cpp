@@ -1,5 +1,5 @@
 // order_statistics.cpp - median and percentile (see order_statistics.h).
-#include "modes/order_statistics.h"
+#include "figures/order_statistics.h"
 
 #include <cmath>
 

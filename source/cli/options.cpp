@@ -1,5 +1,5 @@
 // options.cpp - the command line: the banner, the options, the usage text (see options.h).
-#include "modes/options.h"
+#include "cli/options.h"
 
 #include "reading/names.h"
 

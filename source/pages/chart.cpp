@@ -1,12 +1,11 @@
-// report_charts.cpp - the report page's charts and crops (see report_charts.h).
-#include "modes/report/report_charts.h"
+// chart.cpp - the pages' charts and crops (see chart.h).
+#include "pages/chart.h"
 
-#include "modes/local_time.h"
-#include "modes/report/report_html.h"
+#include "pages/local_time.h"
+#include "pages/html.h"
 #include "platform/platform.h"
 
 #include <cstring>
-#include <utility>
 
 constexpr uint32_t DAMAGE_FULL = 1000;
 constexpr uint32_t BIN_WIDTH = 50;  // five points
@@ -110,45 +109,6 @@ void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]) {
     }
     write_axes(file, PLOT_HEIGHT, "Damage (%)", "Screenshots");
     fprintf(file, "</svg>\n");
-}
-
-int split_sessions(const TimePoint* points, uint32_t count, TimeSession sessions[MAX_SESSIONS]) {
-    if (count == 0) return 0;
-    // The gaps that start a session: (length, index of the point after it).
-    struct Gap {
-        int64_t length;
-        uint32_t at;
-    };
-    Gap kept[MAX_SESSIONS];  // the longest MAX_SESSIONS - 1 gaps so far
-    int kept_count = 0;
-    for (uint32_t i = 1; i < count; ++i) {
-        int64_t length = points[i].seconds - points[i - 1].seconds;
-        if (length <= SESSION_GAP_SECONDS) continue;
-        if (kept_count < MAX_SESSIONS - 1) {
-            kept[kept_count++] = {length, i};
-            continue;
-        }
-        // Replace the shortest kept gap (the latest of equal ones) when this
-        // one is longer: the shorter gaps are the ones merged.
-        int shortest = 0;
-        for (int k = 1; k < kept_count; ++k) {
-            if (kept[k].length < kept[shortest].length ||
-                (kept[k].length == kept[shortest].length && kept[k].at > kept[shortest].at)) {
-                shortest = k;
-            }
-        }
-        if (length > kept[shortest].length) kept[shortest] = {length, i};
-    }
-    for (int k = 1; k < kept_count; ++k) {  // in time order again (a few, so by insertion)
-        for (int j = k; j > 0 && kept[j].at < kept[j - 1].at; --j) std::swap(kept[j], kept[j - 1]);
-    }
-    uint32_t first = 0;
-    for (int k = 0; k < kept_count; ++k) {
-        sessions[k] = {first, kept[k].at - first};
-        first = kept[k].at;
-    }
-    sessions[kept_count] = {first, count - first};
-    return kept_count + 1;
 }
 
 // Writes the part of a "YYYY-MM-DD HH:MM:SS" local time: the date, or HH:MM.

@@ -8,7 +8,7 @@
 // Without python3 and SciPy the SciPy case is skipped, unless the build was
 // configured where they were present (scripts/install-deps installs them):
 // then their absence is a failure.
-#include "modes/compare/compare_statistics.h"
+#include "figures/compare_statistics.h"
 
 #include <gtest/gtest.h>
 

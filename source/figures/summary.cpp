@@ -1,7 +1,7 @@
 // summary.cpp - the figures of output.txt (see summary.h).
-#include "modes/summary.h"
+#include "figures/summary.h"
 
-#include "modes/damage.h"
+#include "figures/damage.h"
 
 ScanSummary summarise_readings(const uint32_t* readings, uint32_t count) {
     ScanSummary summary = {};

@@ -1,5 +1,5 @@
 // local_time.cpp - file times as the player reads them (see local_time.h).
-#include "modes/local_time.h"
+#include "pages/local_time.h"
 
 #include "platform/platform.h"
 

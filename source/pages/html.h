@@ -1,9 +1,10 @@
-// report_html.h - text for the report page: HTML escaping and base64.
+// html.h - text for the report page: HTML escaping and base64.
 //
 //     char safe[HTML_ESCAPED_SIZE(strlen(name))];
 //     html_escape(name, safe, sizeof safe);      // file name -> HTML text
 //     write_html_text(file, name);               // the same, straight to a file
 //     write_base64(file, png, png_size);         // the body of a data: URI
+//     write_page_head(file, "Health gauge report", STYLE);  // up to <h1>
 //
 // Escaping makes any bytes safe to show as text or inside a quoted attribute:
 // & < > " ' become character references, bytes that are not valid UTF-8 each
@@ -40,3 +41,7 @@ size_t base64_encode(const uint8_t* data, size_t size, char* out);
 
 // Writes the base64 form of data to file.
 void write_base64(FILE* file, const uint8_t* data, size_t size);
+
+// Opens a page: the doctype, the head with its title and the page's own
+// style text, <body> and the title again as the page's <h1>.
+void write_page_head(FILE* file, const char* title, const char* style);

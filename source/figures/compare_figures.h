@@ -15,7 +15,7 @@
 // folder there are no intervals and no test.
 #pragma once
 
-#include "modes/compare/compare_statistics.h"
+#include "figures/compare_statistics.h"
 
 #include <cstddef>
 #include <cstdint>

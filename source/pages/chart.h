@@ -1,4 +1,4 @@
-// report_charts.h - the pictures of the report page, as inline SVG and HTML.
+// chart.h - the pictures of the pages, as inline SVG and HTML.
 //
 //     uint32_t counts[HISTOGRAM_BINS] = {};
 //     ++counts[histogram_bin(damage)];                 // for every reading
@@ -11,6 +11,8 @@
 // 5.1-10.0%, ..., 95.1-100.0%. Every bar is an SVG rect of class "bar" with
 // data-bin and data-count; its height is the count on the drawn scale.
 #pragma once
+
+#include "figures/sessions.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -55,28 +57,6 @@ uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height);
 
 // The histogram as an <svg> with labelled axes.
 void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]);
-
-// One screenshot in the damage-over-time chart.
-struct TimePoint {
-    int64_t seconds;  // file time, seconds since 1970
-    uint32_t damage;  // 0..1000
-};
-
-// Play sessions of the damage-over-time chart: a gap of more than
-// SESSION_GAP_SECONDS between consecutive screenshots starts a new one; when
-// that gives more than MAX_SESSIONS, the shortest gaps are merged (of equal
-// gaps, the later) until MAX_SESSIONS remain.
-constexpr int64_t SESSION_GAP_SECONDS = 30 * 60;
-constexpr int MAX_SESSIONS = 12;
-
-struct TimeSession {
-    uint32_t first;  // index of its first point
-    uint32_t count;  // its points
-};
-
-// Splits points (in time order) into sessions; returns how many (0 for no
-// point).
-int split_sessions(const TimePoint* points, uint32_t count, TimeSession sessions[MAX_SESSIONS]);
 
 // The damage over time as an <svg>: the sessions side by side, each a panel
 // (<g class="session"> with data-first, data-count, data-start, data-end)

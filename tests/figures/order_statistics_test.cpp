@@ -1,5 +1,5 @@
 // The median, the nearest-rank percentile and the rounding every figure uses.
-#include "modes/order_statistics.h"
+#include "figures/order_statistics.h"
 
 #include <gtest/gtest.h>
 

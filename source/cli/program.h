@@ -13,7 +13,7 @@
 //     }
 #pragma once
 
-#include "modes/options.h"
+#include "cli/options.h"
 
 // Prints the banner and the messages about arguments not taken (on standard
 // error), then the usage text, nothing more or the chosen mode, in the

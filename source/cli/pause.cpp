@@ -1,5 +1,5 @@
 // pause.cpp - whether the program waits for Enter at its end (see pause.h).
-#include "modes/pause.h"
+#include "cli/pause.h"
 
 bool should_pause(const PauseFacts& facts) {
     return facts.console_processes == 1 && facts.input_is_console && facts.output_is_console &&

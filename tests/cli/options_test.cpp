@@ -1,9 +1,9 @@
 // Options, the percent text, and the latest mode with a recording clipboard.
-#include "modes/damage.h"
+#include "figures/damage.h"
 #include "modes/latest.h"
-#include "modes/options.h"
-#include "modes/pause.h"
-#include "modes/program.h"
+#include "cli/options.h"
+#include "cli/pause.h"
+#include "cli/program.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"
 #include "support/screenshot_maker.h"

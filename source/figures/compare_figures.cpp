@@ -1,8 +1,8 @@
 // compare_figures.cpp - the figures of a comparison and their text (see compare_figures.h).
-#include "modes/compare/compare_figures.h"
+#include "figures/compare_figures.h"
 
-#include "modes/damage.h"
-#include "modes/order_statistics.h"
+#include "figures/damage.h"
+#include "figures/order_statistics.h"
 
 #include <algorithm>
 #include <cstdio>

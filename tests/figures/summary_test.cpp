@@ -1,5 +1,5 @@
 // The scan summary: its figures and the exact lines of output.txt.
-#include "modes/summary.h"
+#include "figures/summary.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-// report_html.cpp - HTML escaping and base64 (see report_html.h).
-#include "modes/report/report_html.h"
+// html.cpp - HTML escaping and base64 (see html.h).
+#include "pages/html.h"
 
 #include <cstring>
 
@@ -129,4 +129,12 @@ void write_base64(FILE* file, const uint8_t* data, size_t size) {
         size_t part = size - at < CHUNK ? size - at : CHUNK;
         fwrite(text, 1, base64_encode(data + at, part, text), file);
     }
+}
+
+void write_page_head(FILE* file, const char* title, const char* style) {
+    fprintf(file,
+            "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+            "<meta name=\"viewport\" content=\"width=device-width,initial-scale=1\">\n"
+            "<title>%s</title>\n<style>\n%s</style>\n</head>\n<body>\n<h1>%s</h1>\n",
+            title, style, title);
 }

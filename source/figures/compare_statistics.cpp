@@ -1,7 +1,7 @@
 // compare_statistics.cpp - the compare mode's statistics (see compare_statistics.h).
-#include "modes/compare/compare_statistics.h"
+#include "figures/compare_statistics.h"
 
-#include "modes/order_statistics.h"
+#include "figures/order_statistics.h"
 
 #include <algorithm>
 #include <cmath>

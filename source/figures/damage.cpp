@@ -1,5 +1,5 @@
 // damage.cpp - readings as the player sees them (see damage.h).
-#include "modes/damage.h"
+#include "figures/damage.h"
 
 #include <cstdio>
 

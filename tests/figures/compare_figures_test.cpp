@@ -1,7 +1,7 @@
 // The compare mode's texts: signed percentages and p-values by the program's
 // own rounding, the verdict at the edges of significance and direction, and
 // the table's columns.
-#include "modes/compare/compare_figures.h"
+#include "figures/compare_figures.h"
 
 #include <gtest/gtest.h>
 
