@@ -3,6 +3,7 @@
 // The platform layer decides how a name is written: through a temporary file
 // that replaces the old file only when complete and flushed (a regular file,
 // or nothing yet), or directly (a device or a named pipe).
+#include "platform/output_start.h"
 #include "platform/platform.h"
 
 

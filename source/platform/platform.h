@@ -18,8 +18,9 @@
 //   win32/interrupt.cpp  posix/interrupt.cpp
 //
 // The build picks one of each pair (source/platform/CMakeLists.txt);
-// output_file.cpp is the portable layer over the output units. The rest of
-// the program only sees the declarations below.
+// output_file.cpp is the portable layer over the output units, which alone
+// share output_start.h. The rest of the program only sees the declarations
+// below.
 //
 // Names are bytes in the platform's file name encoding: on POSIX systems the
 // bytes the file system holds, on Windows always UTF-8 (the Windows units
@@ -97,40 +98,6 @@ bool read_file_end(FILE* file, uint8_t* tail, size_t count, uint64_t* file_size)
 // progress line can be drawn on; false when it goes to a file, a pipe or the
 // null device.
 bool stderr_is_terminal();
-// ---- Files the program writes, replaced whole or not at all ----
-//
-//     FILE* file;
-//     char target[N], temporary[N];
-//     switch (output_start("raw.txt", target, temporary, N, &file)) {
-//     case OutputStart::temporary: write to file, then output_replace(file, temporary, target)
-//                                  (or output_discard(file, temporary) to drop it)
-//     case OutputStart::direct:    write to file, then fclose(file)
-//     case OutputStart::refused:   the file cannot be opened
-//     }
-//
-// While a temporary file exists, an interruption of the program (see
-// interrupts_begin) removes it before the program ends.
-
-enum class OutputStart { temporary, direct, refused };
-
-// Starts writing the file that name leads to, following symbolic links:
-// - a regular file that may be written, or nothing yet: creates an empty
-//   temporary file in that file's own folder and opens *file on it; target
-//   then names the file to replace (a link's target, the link staying as it
-//   is) and temporary the temporary file, both in `size` bytes;
-// - a device or a named pipe: opens name itself for writing, as it is;
-// - a directory, a read-only file or one this user may not write, a folder
-//   that takes no new file, or a name too long: refused (nothing is changed).
-OutputStart output_start(const char* name, char* target, char* temporary, size_t size,
-                         FILE** file);
-
-// Flushes file, writes it through to the disk, closes it and puts temporary
-// in target's place. False when any step failed (an earlier write included):
-// the temporary file is then removed and target left exactly as it was.
-bool output_replace(FILE* file, const char* temporary, const char* target);
-
-// Closes file and removes the temporary file.
-void output_discard(FILE* file, const char* temporary);
 // The console, around the whole run of the program:
 //
 //     console_begin();
@@ -191,7 +158,7 @@ extern const Clipboard SYSTEM_CLIPBOARD;
 // The clipboard the program uses; SYSTEM_CLIPBOARD unless a test replaced it.
 extern Clipboard clipboard;
 
-// ---- Watching a folder (platform_*_watch.cpp) ------------------------------
+// ---- Watching a folder (posix/watch.cpp, win32/watch.cpp) ------------------
 //
 // What the watch mode needs from the system: news of files written into a
 // folder, a way to be told to stop (Ctrl+C), a clock, and a close look at one
@@ -280,9 +247,9 @@ int64_t file_time_seconds(uint64_t time);
 // system cannot tell it.
 bool local_calendar_time(int64_t seconds, struct tm* local);
 
-// ---- Files the program writes, replaced whole or not at all (output_file.cpp) ----
+// ---- Files the program writes, replaced whole or not at all ----------------
 //
-// The portable layer over output_start and its two ends:
+// output_file.cpp, over each platform's output unit (output_start.h):
 //
 //     OutputFile out;
 //     if (!output_file_open(&out, "raw.txt")) ... it cannot be created ...

@@ -10,6 +10,7 @@
 // The temporary files that exist are registered with the interrupt unit
 // (posix/interrupt.cpp), whose handler of SIGINT, SIGTERM and SIGHUP
 // removes them before the signal ends the program.
+#include "platform/output_start.h"
 #include "platform/platform.h"
 #include "platform/posix/interrupt.h"
 

@@ -13,6 +13,7 @@
 // registered with the interrupt unit (win32/interrupt.cpp), whose console
 // control handler deletes them; they are open with FILE_SHARE_DELETE, so they
 // go when the process ends.
+#include "platform/output_start.h"
 #include "platform/platform.h"
 #include "platform/win32/interrupt.h"
 #include "platform/win32/text.h"
