@@ -1,6 +1,6 @@
 # debian-package.cmake - the Debian package of healthgauge, built by CPack:
 #
-#   cmake --build <build> --target package   -> healthgauge_1.02-1_amd64.deb
+#   cmake --build <build> --target package   -> healthgauge_VERSION-1_amd64.deb
 #
 # Its Depends come from dpkg-shlibdeps. Before CPack packs the staged files,
 # debian-staging.cmake adds what Debian asks of every package and compresses

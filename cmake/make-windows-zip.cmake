@@ -26,7 +26,7 @@ function(copy_with_crlf from to)
 endfunction()
 
 file(COPY_FILE ${PROGRAM} ${stage}/healthgauge.exe)
-copy_with_crlf(${SOURCE}/packaging/windows/README.txt ${stage}/README.txt)
+copy_with_crlf(${README} ${stage}/README.txt)
 copy_with_crlf(${SOURCE}/LICENSE ${stage}/LICENSE.txt)
 copy_with_crlf(${SOURCE}/THIRD-PARTY-NOTICES ${stage}/THIRD-PARTY-NOTICES.txt)
 

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-static const char BANNER[] = "Varnholt screenshot health gauge tool v1.02 (by Tamsel)\n\n";
+static const char BANNER[] = "Varnholt screenshot health gauge tool v" HEALTHGAUGE_VERSION " (by Tamsel)\n\n";
 
 const char USAGE[] =
     "Usage: healthgauge [-last | -scan | -report | -watch] [-help | -version]\n"

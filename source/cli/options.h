@@ -84,6 +84,7 @@ Request choose_request(int argc, const char* const argv[]);
 // The text that help prints after the banner.
 extern const char USAGE[];
 
-// Prints "Varnholt screenshot health gauge tool v1.02 (by Tamsel)" and an
+// Prints "Varnholt screenshot health gauge tool v1.02 (by Tamsel)" (the
+// version from CMake's project()) and an
 // empty line: the first thing every run prints.
 void print_banner();
