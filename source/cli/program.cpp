@@ -1,9 +1,9 @@
 // program.cpp - one run of the program (see program.h).
 #include "cli/program.h"
 
+#include "cli/pause.h"
 #include "modes/compare/compare.h"
 #include "modes/latest.h"
-#include "cli/pause.h"
 #include "modes/report/report.h"
 #include "modes/scan.h"
 #include "modes/watch.h"

@@ -2,9 +2,9 @@
 #include "modes/scan.h"
 
 #include "figures/damage.h"
+#include "figures/summary.h"
 #include "modes/messages.h"
 #include "modes/progress.h"
-#include "figures/summary.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"
 #include "reading/parallel_read.h"

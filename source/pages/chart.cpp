@@ -1,8 +1,8 @@
 // chart.cpp - the pages' charts and crops (see chart.h).
 #include "pages/chart.h"
 
-#include "pages/local_time.h"
 #include "pages/html.h"
+#include "pages/local_time.h"
 #include "platform/platform.h"
 
 #include <cstring>

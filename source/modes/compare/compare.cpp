@@ -2,8 +2,8 @@
 #include "modes/compare/compare.h"
 
 #include "figures/compare_figures.h"
-#include "modes/compare/compare_page.h"
 #include "figures/damage.h"
+#include "modes/compare/compare_page.h"
 #include "modes/messages.h"
 #include "modes/scan.h"
 #include "platform/platform.h"

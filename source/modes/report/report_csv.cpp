@@ -2,8 +2,8 @@
 #include "modes/report/report_csv.h"
 
 #include "figures/damage.h"
-#include "pages/local_time.h"
 #include "pages/html.h"
+#include "pages/local_time.h"
 
 #include <cstring>
 

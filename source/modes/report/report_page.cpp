@@ -2,11 +2,11 @@
 #include "modes/report/report_page.h"
 
 #include "figures/damage.h"
-#include "pages/local_time.h"
 #include "figures/order_statistics.h"
+#include "figures/summary.h"
 #include "pages/chart.h"
 #include "pages/html.h"
-#include "figures/summary.h"
+#include "pages/local_time.h"
 #include "platform/platform.h"
 
 #include <algorithm>
