@@ -53,21 +53,21 @@ tsan: deps
 	@scripts/tsan
 
 bench: deps
-	@scripts/bench
-	@scripts/bench-reader
-	@scripts/bench-threads
+	@scripts/bench/decode
+	@scripts/bench/reader
+	@scripts/bench/threads
 
 bench-watch: deps
-	@scripts/bench-watch
+	@scripts/bench/watch
 
 bench-windows: deps
-	@scripts/bench-windows
+	@scripts/bench/windows
 
 bench-report: deps
-	@scripts/bench-report
+	@scripts/bench/report
 
 bench-bombs: deps
-	@scripts/bench-bombs
+	@scripts/bench/bombs
 
 fuzz: deps
 	@scripts/fuzz $(FUZZ_SECONDS)

@@ -21,7 +21,7 @@
 #include <zlib.h>
 
 // ---- hostile files: bounded time and memory, and the right message ---------
-// (time and peak memory are measured by scripts/bench-bombs)
+// (time and peak memory are measured by scripts/bench/bombs)
 
 TEST_F(EndToEnd, HostileFilesGiveTheirMessage) {
     struct Case {

@@ -1,6 +1,6 @@
 // make_compare_folder - writes a folder of screenshots whose damages follow
 // a seeded spread, for the compare mode's demonstration and benchmark
-// (scripts/bench-compare).
+// (scripts/bench/compare).
 //
 //     make_compare_folder <folder> <count> <centre> <spread> <misses> <seed> [scenery]
 //

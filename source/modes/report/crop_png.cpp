@@ -23,7 +23,7 @@ bool encode_crop_png(const GaugeCrop& crop, CropPng* png) {
     png->size = 0;
     if (crop.width <= 0 || crop.width > CROP_MAX_WIDTH || crop.height != CROP_HEIGHT) return false;
     // One filter for every row (Sub: the smallest files for these pictures
-    // in scripts/bench-report) instead of trying all five on each row: a
+    // in scripts/bench/report) instead of trying all five on each row: a
     // third of the time.
     int filter = stbi_write_force_png_filter;
     stbi_write_force_png_filter = CROP_FILTER;

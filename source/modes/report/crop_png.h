@@ -5,7 +5,7 @@
 //     free_crop_png(&png);
 //
 // The picture is the crop's RGB pixels as they are. Encoding one takes about
-// 0.3 ms and 10 KB for a noisy 413 x 25 crop (scripts/bench-report).
+// 0.3 ms and 10 KB for a noisy 413 x 25 crop (scripts/bench/report).
 #pragma once
 
 #include "reading/gauge.h"

@@ -9,7 +9,7 @@
 #include <zlib.h>
 
 // Level 1: on a gauge crop's noisy pixels higher levels, and the run-length
-// or Huffman-only strategies, buy nothing (scripts/bench-report).
+// or Huffman-only strategies, buy nothing (scripts/bench/report).
 constexpr int ZLIB_LEVEL = 1;
 
 // A zlib stream of data_len bytes at data, malloc'd; null on failure.
