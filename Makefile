@@ -17,9 +17,9 @@
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
 #   make install  install the program, its manual page and documents
 #                 under PREFIX (/usr/local)
-#   make package  the Debian package build-package/healthgauge_1.02-1_amd64.deb
+#   make package  the Debian package build-package/healthgauge_VERSION-1_amd64.deb
 #   make windows-zip  the zip for Windows players,
-#                 build-windows/healthgauge-1.02-windows-x64.zip
+#                 build-windows/healthgauge-VERSION-windows-x64.zip
 #   make examples regenerate the sample screenshots
 #   make icon     redraw source/healthgauge.ico, the Windows program's icon
 
