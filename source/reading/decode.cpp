@@ -10,7 +10,7 @@
 #include <cstring>
 
 #ifdef HEALTHGAUGE_FAST_DECODE
-#include "reading/png_rows.h"
+#include "reading/png/png_rows.h"
 #endif
 
 namespace {

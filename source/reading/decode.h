@@ -9,7 +9,7 @@
 // Only PNG files are decoded: anything else fails, whatever its name. The
 // caller says how many bytes from the top it will look at, as a function of
 // the image's width, height and channel count. Where the build has the fast
-// decode (png_rows.h) and the file allows it, only the rows holding those
+// decode (png/png_rows.h) and the file allows it, only the rows holding those
 // bytes are decoded; every other file is decoded whole by
 // stb_image, which then decides whether it is an image at all.
 //

@@ -3,7 +3,7 @@
 // every kind of file a screenshot folder may hold.
 #include "modes/messages.h"
 #include "reading/gauge.h"
-#include "reading/png_rows.h"
+#include "reading/png/png_rows.h"
 #include "reading/screenshot.h"
 #include "support/png_bombs.h"
 #include "support/png_writer.h"

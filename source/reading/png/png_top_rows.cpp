@@ -9,11 +9,11 @@
 // inflated a window of rows at a time; each window is unfiltered into the
 // image rows, then reused. CRCs are not checked, as the whole decode does
 // not check them either.
-#include "reading/png_rows.h"
+#include "reading/png/png_rows.h"
 
 #include "platform/platform.h"
-#include "reading/inflate.h"
-#include "reading/unfilter.h"
+#include "reading/png/inflate.h"
+#include "reading/png/unfilter.h"
 
 #include <climits>
 #include <cstdint>
