@@ -2,10 +2,11 @@
 // walk of our own, a fast inflate and an unfilter of only the columns
 // needed (see png_rows.h for what it takes and declines).
 //
-// The file is read from its start in large pieces, only as far as the
-// compressed data of the needed rows goes. The chunks on the way are
-// checked as the whole decode (stb_image) checks them, and anything it
-// would read differently, or might refuse, is declined. The IDAT data is
+// The header (png_header.h) was read before; the file is read on from the
+// chunk after IHDR in large pieces, only as far as the compressed data of
+// the needed rows goes. The chunks on the way are checked as the whole
+// decode (stb_image) checks them, and anything it would read differently,
+// or might refuse, is declined. The IDAT data is
 // inflated a window of rows at a time; each window is unfiltered into the
 // image rows, then reused. CRCs are not checked, as the whole decode does
 // not check them either.
@@ -88,24 +89,13 @@ struct Shape {
     size_t length;           // leftmost bytes of each decoded row that are unfiltered
 };
 
-// Reads the signature and IHDR; false for anything but a non-interlaced
-// 8- or 16-bit RGB or RGBA image of a size the whole decode takes.
-bool read_header(Input* input, Shape* shape) {
-    const uint8_t* start =
-        take(input, sizeof PNG_SIGNATURE + PNG_CHUNK_HEADER_BYTES + PNG_IHDR_BYTES + PNG_CRC_BYTES);
-    if (!start || memcmp(start, PNG_SIGNATURE, sizeof PNG_SIGNATURE) != 0) return false;
-    const uint8_t* chunk = start + sizeof PNG_SIGNATURE;
-    if (big_endian_32(chunk) != PNG_IHDR_BYTES || !is_chunk_type(chunk + 4, "IHDR")) return false;
-    const uint8_t* data = chunk + PNG_CHUNK_HEADER_BYTES;
-    shape->width = big_endian_32(data);
-    shape->height = big_endian_32(data + 4);
-    shape->depth = data[8];
-    int colour = data[9];
-    bool plain = data[10] == 0 && data[11] == 0 && data[12] == 0;  // compression, filter, interlace
-    shape->channels = colour == 2 ? 3 : colour == 6 ? 4 : 0;
-    return plain && shape->channels != 0 && (shape->depth == 8 || shape->depth == 16) &&
-           shape->width > 0 && shape->height > 0 && shape->width <= PNG_MAX_SIDE &&
-           shape->height <= PNG_MAX_SIDE;
+// True for the headers whose rows this reader gives as the whole decode
+// gives them: a non-interlaced 8- or 16-bit RGB or RGBA image without
+// Apple's CgBI chunk, of a size the whole decode takes (as read ones are).
+bool takes(const PngHeader& header) {
+    return header.status == PngHeaderStatus::read && !header.apple && header.compression == 0 &&
+           header.filter == 0 && header.interlace == 0 && (header.colour == 2 || header.colour == 6) &&
+           (header.depth == 8 || header.depth == 16);
 }
 
 // Works out the rows and columns wanted; false when none are or too many.
@@ -324,19 +314,19 @@ void give_buffers(Buffers* buffers) {
 
 }  // namespace
 
-bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns_needed,
-                     TopRows* rows) {
+bool decode_top_rows(FILE* file, const PngHeader& header, BytesNeeded bytes_needed,
+                     ColumnsNeeded columns_needed, TopRows* rows) {
+    if (!takes(header)) return false;
     uint8_t tail[sizeof IEND_CHUNK];
     uint64_t file_size;
-    if (!read_file_end(file, tail, sizeof tail, &file_size) ||
-        !ends_with_iend(tail, sizeof tail) || fseek(file, 0, SEEK_SET) != 0) {
+    if (!read_file_end(file, tail, sizeof tail, &file_size) || !ends_with_iend(tail, sizeof tail) ||
+        fseek(file, static_cast<long>(header.chunks_offset), SEEK_SET) != 0) {
         return false;
     }
     Buffers buffers = {take_block(&kept.read, READ_BYTES), nullptr, nullptr, nullptr};
-    Walk walk = {{file, file_size, 0, buffers.read, 0, 0}, 0, 0, {0, 0}, 0};
-    Shape shape;
-    bool ok = buffers.read && read_header(&walk.input, &shape) &&
-              plan_rows(&shape, bytes_needed, columns_needed) && next_idat(&walk, false);
+    Walk walk = {{file, file_size, header.chunks_offset, buffers.read, 0, 0}, 0, 0, {0, 0}, 0};
+    Shape shape = {header.width, header.height, header.depth, header.channels, 0, 0, 0, 0};
+    bool ok = buffers.read && plan_rows(&shape, bytes_needed, columns_needed) && next_idat(&walk, false);
     if (ok) {
         size_t window_rows = WINDOW_BYTES / shape.filtered_stride / WINDOW_ROW_MULTIPLE * WINDOW_ROW_MULTIPLE;
         if (window_rows < WINDOW_ROW_MULTIPLE) window_rows = WINDOW_ROW_MULTIPLE;
@@ -359,6 +349,13 @@ bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns
     buffers.pixels = nullptr;
     give_buffers(&buffers);
     return true;
+}
+
+bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns_needed,
+                     TopRows* rows) {
+    PngHeader header;
+    return read_png_header(file, &header) &&
+           decode_top_rows(file, header, bytes_needed, columns_needed, rows);
 }
 
 bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, TopRows* rows) {
