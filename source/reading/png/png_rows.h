@@ -31,9 +31,9 @@
 // gives 0 or more than the width); the bytes right of them are zeros.
 //
 // The header is the file's own, read by read_png_header (png_header.h) and
-// handed on. The file is read on from the chunk after it in a few large
-// reads, only as far as the needed rows go, and its last 12 bytes with one
-// more (read_file_end, platform.h). Each thread keeps the memory of its
+// handed on: it is passed over, not read again. The file is read from its
+// start in a few large reads, only as far as the needed rows go, and its
+// last 12 bytes with one more (read_file_end, platform.h). Each thread keeps the memory of its
 // last decode (up to 8 MiB) for its next one, until the thread ends. The
 // compressed data is inflated with ISA-L or zlib (inflate.h) and unfiltered
 // with SSE2 (unfilter.h). Part of the decode unit (decode.h):

@@ -2,9 +2,9 @@
 // walk of our own, a fast inflate and an unfilter of only the columns
 // needed (see png_rows.h for what it takes and declines).
 //
-// The header (png_header.h) was read before; the file is read on from the
-// chunk after IHDR in large pieces, only as far as the compressed data of
-// the needed rows goes. The chunks on the way are checked as the whole
+// The header (png_header.h) was read before and is passed over; the file
+// is read from its start in large pieces, only as far as the compressed
+// data of the needed rows goes. The chunks on the way are checked as the whole
 // decode (stb_image) checks them, and anything it would read differently,
 // or might refuse, is declined. The IDAT data is
 // inflated a window of rows at a time; each window is unfiltered into the
@@ -320,13 +320,16 @@ bool decode_top_rows(FILE* file, const PngHeader& header, BytesNeeded bytes_need
     uint8_t tail[sizeof IEND_CHUNK];
     uint64_t file_size;
     if (!read_file_end(file, tail, sizeof tail, &file_size) || !ends_with_iend(tail, sizeof tail) ||
-        fseek(file, static_cast<long>(header.chunks_offset), SEEK_SET) != 0) {
+        fseek(file, 0, SEEK_SET) != 0) {
         return false;
     }
+    // Read from the start and the header passed over: the reads then line
+    // up with the stream's buffer, which the large ones bypass.
     Buffers buffers = {take_block(&kept.read, READ_BYTES), nullptr, nullptr, nullptr};
-    Walk walk = {{file, file_size, header.chunks_offset, buffers.read, 0, 0}, 0, 0, {0, 0}, 0};
+    Walk walk = {{file, file_size, 0, buffers.read, 0, 0}, 0, 0, {0, 0}, 0};
     Shape shape = {header.width, header.height, header.depth, header.channels, 0, 0, 0, 0};
-    bool ok = buffers.read && plan_rows(&shape, bytes_needed, columns_needed) && next_idat(&walk, false);
+    bool ok = buffers.read && take(&walk.input, static_cast<size_t>(header.chunks_offset)) &&
+              plan_rows(&shape, bytes_needed, columns_needed) && next_idat(&walk, false);
     if (ok) {
         size_t window_rows = WINDOW_BYTES / shape.filtered_stride / WINDOW_ROW_MULTIPLE * WINDOW_ROW_MULTIPLE;
         if (window_rows < WINDOW_ROW_MULTIPLE) window_rows = WINDOW_ROW_MULTIPLE;
