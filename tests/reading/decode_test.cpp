@@ -64,11 +64,11 @@ const char LOAD_ERROR[] = "Error: Failed to load shot.png\n";
 const char NO_LAYOUT[] = "Warning: Could not find matching health bar type for screenshot shot.png\n";
 
 // IHDR's 13 bytes of data.
-std::string ihdr(uint32_t width, uint32_t height, int depth = 8, int colour = 2, int interlace = 0) {
+std::string ihdr(uint32_t width, uint32_t height, int depth = 8, int colour = 2) {
     std::string data;
     put32(data, width);
     put32(data, height);
-    for (int byte : {depth, colour, 0, 0, interlace}) data.push_back(static_cast<char>(byte));
+    for (int byte : {depth, colour, 0, 0, 0}) data.push_back(static_cast<char>(byte));
     return data;
 }
 
@@ -217,43 +217,13 @@ TEST(PngHeader, StatusSidesAndWhereTheChunksGoOn) {
     }
 }
 
-TEST(PngHeader, ChannelsAsDecodedAndTheRestAsWritten) {
+TEST(PngHeader, ChannelsAreThoseTheDecodersGive) {
     // {colour type, channels}: a palette decodes to RGB.
     for (auto [colour, channels] : {std::pair{0, 1}, {2, 3}, {3, 3}, {4, 2}, {6, 4}}) {
         PngHeader header = parse(png_start(16, 9, 16, colour));
         EXPECT_EQ(header.status, PngHeaderStatus::read) << colour;
         EXPECT_EQ(header.channels, channels) << colour;
-        EXPECT_EQ(header.colour, colour);
-        EXPECT_EQ(header.depth, 16);
     }
-    // Depth and methods are the decoders' to judge: handed on as written.
-    std::string odd = signature();
-    std::string data = ihdr(16, 9, 7, 2, 1);
-    data[10] = 1;
-    data[11] = 2;
-    put_chunk(odd, "IHDR", data);
-    PngHeader header = parse(odd);
-    EXPECT_EQ(header.status, PngHeaderStatus::read);
-    EXPECT_EQ(header.depth, 7);
-    EXPECT_EQ(header.compression, 1);
-    EXPECT_EQ(header.filter, 2);
-    EXPECT_EQ(header.interlace, 1);
-}
-
-TEST(PngHeader, ReadFromTheFileStartWhereverItsPositionIs) {
-    TempFolder folder;
-    std::string path = folder / "shot.png";
-    std::string png = png_start(1920, 1080) + std::string(200, 'x');
-    ASSERT_TRUE(write_file(path, png));
-    FILE* file = fopen(path.c_str(), "rb");
-    ASSERT_NE(file, nullptr);
-    ASSERT_EQ(fseek(file, 100, SEEK_SET), 0);
-    PngHeader header;
-    EXPECT_TRUE(read_png_header(file, &header));
-    EXPECT_EQ(header.width, 1920u);
-    EXPECT_EQ(header.height, 1080u);
-    EXPECT_EQ(header.chunks_offset, 33u);
-    fclose(file);
 }
 
 TEST(Screenshot, LoadProblemsAreToldFromTheHeaderAndTheFileEnd) {
