@@ -4,12 +4,12 @@
 //
 // The header (png_header.h) was read before and is passed over; the file
 // is read from its start in large pieces, only as far as the compressed
-// data of the needed rows goes. The chunks on the way are checked as the whole
-// decode (stb_image) checks them, and anything it would read differently,
-// or might refuse, is declined. The IDAT data is
-// inflated a window of rows at a time; each window is unfiltered into the
-// image rows, then reused. CRCs are not checked, as the whole decode does
-// not check them either.
+// data of the needed rows goes. The chunks on the way are checked as the
+// whole decode (stb_image) checks them, and anything it would read
+// differently, or might refuse, is declined. The IDAT data is inflated a
+// window of rows at a time; each window is unfiltered into the image rows,
+// then reused. CRCs are not checked, as the whole decode does not check
+// them either.
 #include "reading/png/png_rows.h"
 
 #include "platform/platform.h"
