@@ -3,68 +3,18 @@
 
 #include "platform/platform.h"
 #include "reading/decode_budget.h"
-#include "reading/png_format.h"
 #include "reading/stb_image_setup.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #ifdef HEALTHGAUGE_FAST_DECODE
-#include "reading/png_rows.h"
+#include "reading/png/png_rows.h"
 #endif
 
 namespace {
 
 // A little for the decoder's own records, on top of the pixels.
 const uint64_t DECODE_SLACK_BYTES = 1 << 20;
-
-struct PngHeader {
-    uint32_t width, height;
-    int depth;
-    int channels;  // decoded channels before transparency: 1 to 4
-};
-
-// Channels of a PNG colour type as the decoder gives them (a palette
-// becomes RGB), or 0 for a colour type it refuses.
-int channels_of(int colour) {
-    switch (colour) {
-        case 0: return 1;
-        case 2: return 3;
-        case 3: return 3;
-        case 4: return 2;
-        case 6: return 4;
-        default: return 0;
-    }
-}
-
-// Reads the signature and the header chunk (IHDR, which may follow the
-// CgBI chunk of Apple's PNG variant that the decoder also takes). False when
-// the file is no PNG or has a header the decoder refuses.
-bool read_png_header(FILE* file, PngHeader* header) {
-    uint8_t signature[sizeof PNG_SIGNATURE];
-    if (fseek(file, 0, SEEK_SET) != 0 || fread(signature, 1, sizeof signature, file) != sizeof signature ||
-        memcmp(signature, PNG_SIGNATURE, sizeof signature) != 0) {
-        return false;
-    }
-    for (int chunk = 0; chunk < 2; ++chunk) {
-        uint8_t start[8];
-        if (fread(start, 1, sizeof start, file) != sizeof start) return false;
-        uint32_t length = big_endian_32(start);
-        if (chunk == 0 && memcmp(start + 4, "CgBI", 4) == 0 && length <= 64) {
-            if (fseek(file, static_cast<long>(length) + 4, SEEK_CUR) != 0) return false;
-            continue;
-        }
-        uint8_t data[13];
-        if (memcmp(start + 4, "IHDR", 4) != 0 || length != sizeof data ||
-            fread(data, 1, sizeof data, file) != sizeof data) {
-            return false;
-        }
-        *header = {big_endian_32(data), big_endian_32(data + 4), data[8], channels_of(data[9])};
-        return header->width > 0 && header->height > 0 && header->width <= PNG_MAX_SIDE &&
-               header->height <= PNG_MAX_SIDE && header->channels > 0;
-    }
-    return false;
-}
 
 // What the whole decode of a PNG may hold at once, by its header: the
 // inflated rows (twice over for an interlaced image, whose size the decoder
@@ -97,12 +47,14 @@ DecodeStatus decode_whole(FILE* file, uint64_t budget, bool budget_is_cap, Decod
 }  // namespace
 
 DecodeStatus decode_screenshot(FILE* file, BytesNeeded bytes_needed, bool fast,
-                               DecodedImage* decoded, ColumnsNeeded columns_needed) {
-    PngHeader header;
+                               DecodedImage* decoded, ColumnsNeeded columns_needed,
+                               PngHeader* file_header) {
+    PngHeader own_header;
+    PngHeader& header = file_header ? *file_header : own_header;
     if (!read_png_header(file, &header)) return DecodeStatus::failed;
 #ifdef HEALTHGAUGE_FAST_DECODE
     TopRows rows;
-    if (fast && decode_top_rows(file, bytes_needed, columns_needed, &rows)) {
+    if (fast && decode_top_rows(file, header, bytes_needed, columns_needed, &rows)) {
         decoded->pixels = rows.pixels;
         decoded->image = rows.image;
         decoded->whole = false;

@@ -9,7 +9,7 @@
 // Only PNG files are decoded: anything else fails, whatever its name. The
 // caller says how many bytes from the top it will look at, as a function of
 // the image's width, height and channel count. Where the build has the fast
-// decode (png_rows.h) and the file allows it, only the rows holding those
+// decode (png/png_rows.h) and the file allows it, only the rows holding those
 // bytes are decoded; every other file is decoded whole by
 // stb_image, which then decides whether it is an image at all.
 //
@@ -24,6 +24,7 @@
 #pragma once
 
 #include "reading/image.h"
+#include "reading/png/png_header.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -47,8 +48,11 @@ constexpr uint64_t NOTHING_NEEDED_MAX_BYTES = uint64_t(64) << 20;
 // decoded alone where possible, and of them only the leftmost
 // columns_needed(...) pixels when that is given (the rest of those rows are
 // zeros). Unless the status is decoded, nothing is held. The file's
-// position is left anywhere.
+// position is left anywhere. The file's header (png/png_header.h) is read
+// once, handed to the decoder that runs and, when header is given, to the
+// caller: for a file that failed, what its start was.
 DecodeStatus decode_screenshot(FILE* file, BytesNeeded bytes_needed, bool fast,
-                               DecodedImage* decoded, ColumnsNeeded columns_needed = nullptr);
+                               DecodedImage* decoded, ColumnsNeeded columns_needed = nullptr,
+                               PngHeader* header = nullptr);
 
 void free_decoded(DecodedImage* decoded);

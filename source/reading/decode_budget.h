@@ -7,7 +7,7 @@
 // The whole decode takes its memory through these functions (stb_image
 // through its STBI_MALLOC/STBI_REALLOC/STBI_FREE hooks), so that a file
 // whose data inflates far beyond what its header claims fails its decode
-// instead of taking the machine's memory. (The top-rows reader, png_rows.h,
+// instead of taking the machine's memory. (The top-rows reader, png/png_rows.h,
 // inflates into buffers of the sizes it has checked, and needs none.)
 // Each thread keeps its own count: decodes running side by side on several
 // threads each hold their own budget. Outside a budget the functions

@@ -1,6 +1,6 @@
 // image.h - decoded pixels, and how many of them a reader needs.
 //
-// Shared by the decode (decode.h), its fast path (png_rows.h) and the gauge
+// Shared by the decode (decode.h), its fast path (png/png_rows.h) and the gauge
 // (gauge.h).
 #pragma once
 

@@ -5,34 +5,23 @@
 #include "reading/decode.h"
 #include "reading/png_format.h"
 
-#include <cstring>
-
-// Why a file that did not decode did not: its first bytes, its picture's
-// size and its last bytes. Only ever looked at after a failure.
-static LoadProblem diagnose(const char* path) {
-    FILE* file = open_regular_file(path);
-    if (!file) return LoadProblem::damaged;
-    uint8_t head[24];
-    size_t got = fread(head, 1, sizeof head, file);
-    LoadProblem problem = LoadProblem::damaged;
-    if (got < sizeof PNG_SIGNATURE || memcmp(head, PNG_SIGNATURE, sizeof PNG_SIGNATURE) != 0) {
-        problem = LoadProblem::not_png;
-    } else if (got < sizeof head || memcmp(head + 12, "IHDR", 4) != 0) {
-        problem = got < sizeof head ? LoadProblem::cut_short : LoadProblem::damaged;
-    } else {
-        uint64_t width = big_endian_32(head + 16), height = big_endian_32(head + 20);
-        uint8_t tail[sizeof IEND_CHUNK];
-        bool has_tail = fseek(file, -static_cast<long>(sizeof tail), SEEK_END) == 0 &&
-                        fread(tail, 1, sizeof tail, file) == sizeof tail;
-        if (width > PNG_MAX_SIDE || height > PNG_MAX_SIDE ||
-            width * height * 8 > WHOLE_DECODE_MAX_BYTES) {
-            problem = LoadProblem::too_large;
-        } else if (!has_tail || !ends_with_iend(tail, sizeof tail)) {
-            problem = LoadProblem::cut_short;
-        }
+// Why a file that did not decode did not: its first bytes (its header as
+// the decode read it), its picture's size and its last bytes. Only ever
+// looked at after a failure, on the file still open.
+static LoadProblem diagnose(const PngHeader& header, FILE* file) {
+    if (header.status == PngHeaderStatus::not_png) return LoadProblem::not_png;
+    if (header.status == PngHeaderStatus::cut_short) return LoadProblem::cut_short;
+    if (!header.ihdr_first) return LoadProblem::damaged;
+    uint64_t width = header.width, height = header.height;
+    if (width > PNG_MAX_SIDE || height > PNG_MAX_SIDE || width * height * 8 > WHOLE_DECODE_MAX_BYTES) {
+        return LoadProblem::too_large;
     }
-    fclose(file);
-    return problem;
+    uint8_t tail[sizeof IEND_CHUNK];
+    uint64_t file_size;
+    if (!read_file_end(file, tail, sizeof tail, &file_size) || !ends_with_iend(tail, sizeof tail)) {
+        return LoadProblem::cut_short;
+    }
+    return LoadProblem::damaged;
 }
 
 static GaugeResult read_with(const char* path, GaugeCrop* crop, bool fast) {
@@ -46,13 +35,14 @@ static GaugeResult read_with(const char* path, GaugeCrop* crop, bool fast) {
     }
     setvbuf(file, nullptr, _IOFBF, 1 << 16);  // the top rows are a few hundred KiB
     DecodedImage decoded;
+    PngHeader header;
     DecodeStatus status =
-        decode_screenshot(file, gauge_bytes_needed, fast, &decoded, gauge_columns_needed);
+        decode_screenshot(file, gauge_bytes_needed, fast, &decoded, gauge_columns_needed, &header);
+    if (status == DecodeStatus::failed) result.load_problem = diagnose(header, file);
     fclose(file);
     // Too big to decode within its budget, but no layout could have matched
     // its pixels whatever they are.
     if (status == DecodeStatus::out_of_budget) result.status = GaugeStatus::no_layout;
-    if (status == DecodeStatus::failed) result.load_problem = diagnose(path);
     if (status != DecodeStatus::decoded) return result;
     result = read_gauge_image(decoded.image);
     result.width = decoded.image.width;

@@ -1,11 +1,14 @@
-// Decoding: the per-thread memory budget, PNG only, hostile files that claim
-// or inflate to far more than they hold, and files that are not regular
-// files by the time they are read.
+// Decoding: the per-thread memory budget, PNG only, the header read once
+// and what it tells of a file that failed, hostile files that claim or
+// inflate to far more than they hold, and files that are not regular files
+// by the time they are read.
 #include "modes/messages.h"
 #include "platform/platform.h"
 #include "reading/decode.h"
 #include "reading/decode_budget.h"
 #include "reading/gauge.h"
+#include "reading/png/png_header.h"
+#include "reading/png_format.h"
 #include "reading/screenshot.h"
 #include "support/png_bombs.h"
 #include "support/png_writer.h"
@@ -59,6 +62,30 @@ std::string message_for(const std::string& bytes) {
 
 const char LOAD_ERROR[] = "Error: Failed to load shot.png\n";
 const char NO_LAYOUT[] = "Warning: Could not find matching health bar type for screenshot shot.png\n";
+
+// IHDR's 13 bytes of data.
+std::string ihdr(uint32_t width, uint32_t height, int depth = 8, int colour = 2) {
+    std::string data;
+    put32(data, width);
+    put32(data, height);
+    for (int byte : {depth, colour, 0, 0, 0}) data.push_back(static_cast<char>(byte));
+    return data;
+}
+
+// The signature and an IHDR chunk of those sides, nothing after it.
+std::string png_start(uint32_t width, uint32_t height, int depth = 8, int colour = 2) {
+    std::string bytes(reinterpret_cast<const char*>(PNG_SIGNATURE), sizeof PNG_SIGNATURE);
+    put_chunk(bytes, "IHDR", ihdr(width, height, depth, colour));
+    return bytes;
+}
+
+std::string signature() { return std::string(reinterpret_cast<const char*>(PNG_SIGNATURE), 8); }
+
+PngHeader parse(const std::string& bytes) {
+    PngHeader header;
+    parse_png_header(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), &header);
+    return header;
+}
 
 void append_bytes(void* context, void* data, int size) {
     static_cast<std::string*>(context)->append(static_cast<const char*>(data), static_cast<size_t>(size));
@@ -130,6 +157,121 @@ TEST(DecodeBudget, EachThreadHasItsOwn) {
     EXPECT_EQ(budget_malloc(3 * MIB), nullptr);  // this thread's budget is still 6 of 8 used
     budget_free(mine);
     EXPECT_TRUE(budget_end());
+}
+
+TEST(PngHeader, StatusSidesAndWhereTheChunksGoOn) {
+    std::string png = png_start(1920, 1080);
+    std::string long_ihdr = signature();
+    put_chunk(long_ihdr, "IHDR", ihdr(1920, 1080) + "x");
+    std::string apple = signature();
+    put_chunk(apple, "CgBI", std::string(4, '\0'));
+    put_chunk(apple, "IHDR", ihdr(640, 480));
+    std::string apple_too_long = signature();
+    put_chunk(apple_too_long, "CgBI", std::string(65, '\0'));
+    put_chunk(apple_too_long, "IHDR", ihdr(640, 480));
+    std::string data_first = signature();
+    put_chunk(data_first, "IDAT", std::string(20, 'x'));
+    std::string bad_signature = png;
+    bad_signature[7] = '\r';  // a line end translated
+    const uint32_t MAX = PNG_MAX_SIDE;
+    struct Case {
+        const char* what;
+        std::string bytes;
+        PngHeaderStatus status;
+        bool ihdr_first, apple;
+        uint32_t width, height;
+        uint64_t chunks_offset;  // when read
+    };
+    using S = PngHeaderStatus;
+    const Case cases[] = {
+        {"empty", "", S::not_png, false, false, 0, 0, 0},
+        {"7 bytes of the signature", signature().substr(0, 7), S::not_png, false, false, 0, 0, 0},
+        {"a byte of the signature wrong", bad_signature, S::not_png, false, false, 0, 0, 0},
+        {"the signature alone", signature(), S::cut_short, false, false, 0, 0, 0},
+        {"23 bytes", png.substr(0, 23), S::cut_short, false, false, 0, 0, 0},
+        {"24 bytes: the sides", png.substr(0, 24), S::refused, true, false, 1920, 1080, 0},
+        {"IHDR's data cut short", png.substr(0, 28), S::refused, true, false, 1920, 1080, 0},
+        {"IHDR without its CRC", png.substr(0, 29), S::read, true, false, 1920, 1080, 33},
+        {"IHDR of 14 bytes", long_ihdr, S::refused, true, false, 1920, 1080, 0},
+        {"CgBI before IHDR", apple, S::read, false, true, 640, 480, 8 + 16 + 25},
+        {"CgBI cut short", apple.substr(0, 30), S::refused, false, true, 0, 0, 0},
+        {"CgBI over 64 bytes", apple_too_long, S::refused, false, false, 0, 0, 0},
+        {"IDAT first", data_first, S::refused, false, false, 0, 0, 0},
+        {"no width", png_start(0, 1080), S::refused, true, false, 0, 1080, 33},
+        {"no height", png_start(1920, 0), S::refused, true, false, 1920, 0, 33},
+        {"largest sides", png_start(MAX, MAX), S::read, true, false, MAX, MAX, 33},
+        {"too wide", png_start(MAX + 1, 1), S::refused, true, false, MAX + 1, 1, 33},
+        {"too tall", png_start(1, MAX + 1), S::refused, true, false, 1, MAX + 1, 33},
+        {"colour type 5", png_start(1920, 1080, 8, 5), S::refused, true, false, 1920, 1080, 33},
+    };
+    for (const Case& c : cases) {
+        PngHeader header = parse(c.bytes);
+        EXPECT_EQ(header.status, c.status) << c.what;
+        EXPECT_EQ(header.ihdr_first, c.ihdr_first) << c.what;
+        EXPECT_EQ(header.apple, c.apple) << c.what;
+        EXPECT_EQ(header.width, c.width) << c.what;
+        EXPECT_EQ(header.height, c.height) << c.what;
+        if (c.chunks_offset != 0) {
+            EXPECT_EQ(header.chunks_offset, c.chunks_offset) << c.what;
+        }
+    }
+}
+
+TEST(PngHeader, ChannelsAreThoseTheDecodersGive) {
+    // {colour type, channels}: a palette decodes to RGB.
+    for (auto [colour, channels] : {std::pair{0, 1}, {2, 3}, {3, 3}, {4, 2}, {6, 4}}) {
+        PngHeader header = parse(png_start(16, 9, 16, colour));
+        EXPECT_EQ(header.status, PngHeaderStatus::read) << colour;
+        EXPECT_EQ(header.channels, channels) << colour;
+    }
+}
+
+TEST(Screenshot, LoadProblemsAreToldFromTheHeaderAndTheFileEnd) {
+    // The header the decode read, and the file's last bytes, say why a
+    // file failed; the fast and the whole decode tell the same.
+    Screenshot shot = blank_screenshot(1920, 64, 3);
+    std::string png = encode_png(shot);
+    std::string iend = png.substr(png.size() - 12);
+    std::string apple = signature();
+    put_chunk(apple, "CgBI", std::string(4, '\0'));
+    std::string apple_huge = apple + png_start(8192, 4096).substr(8) + iend;
+    apple += png.substr(8);
+    std::string long_ihdr = signature();
+    put_chunk(long_ihdr, "IHDR", ihdr(1920, 64) + "x");
+    std::string wrong_data = png;
+    wrong_data[chunk_offsets(png)[1] + 8] ^= 0x0f;  // the zlib header of the first IDAT
+    struct Case {
+        const char* what;
+        std::string bytes;
+        LoadProblem problem;
+    };
+    const Case cases[] = {
+        {"empty", "", LoadProblem::not_png},
+        {"a GIF", gif_header(), LoadProblem::not_png},
+        {"the signature alone", signature(), LoadProblem::cut_short},
+        {"cut within IHDR", png.substr(0, 20), LoadProblem::cut_short},
+        {"cut in the data", png.substr(0, png.size() / 2), LoadProblem::cut_short},
+        {"no IEND", png.substr(0, png.size() - 12), LoadProblem::cut_short},
+        {"too wide", png_start(PNG_MAX_SIDE + 1, 1) + iend, LoadProblem::too_large},
+        {"too many pixels", png_start(8192, 4096) + iend, LoadProblem::too_large},
+        {"too wide in an IHDR of 14 bytes", long_ihdr.substr(0, 16) + ihdr(1u << 25, 1) + iend,
+         LoadProblem::too_large},
+        {"an IHDR of 14 bytes", long_ihdr + iend, LoadProblem::damaged},
+        {"CgBI first", apple, LoadProblem::damaged},
+        {"CgBI first, too many pixels", apple_huge, LoadProblem::damaged},  // its sides go unread
+        {"colour type 5", png_start(1920, 64, 8, 5) + iend, LoadProblem::damaged},
+        {"bad data", wrong_data, LoadProblem::damaged},
+    };
+    TempFolder folder;
+    std::string path = folder / "shot.png";
+    for (const Case& c : cases) {
+        ASSERT_TRUE(write_file(path, c.bytes));
+        GaugeResult fast = read_gauge(path.c_str());
+        GaugeResult whole = read_gauge_decoded_whole(path.c_str());
+        EXPECT_EQ(fast.status, GaugeStatus::load_failed) << c.what;
+        EXPECT_EQ(fast.load_problem, c.problem) << c.what;
+        EXPECT_EQ(whole.load_problem, c.problem) << c.what;
+    }
 }
 
 TEST(Decode, OnlyPngFilesAreDecoded) {

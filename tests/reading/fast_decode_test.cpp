@@ -3,7 +3,7 @@
 // every kind of file a screenshot folder may hold.
 #include "modes/messages.h"
 #include "reading/gauge.h"
-#include "reading/png_rows.h"
+#include "reading/png/png_rows.h"
 #include "reading/screenshot.h"
 #include "support/png_bombs.h"
 #include "support/png_writer.h"
@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include "reading/stb_image_setup.h"
+#include <set>
 #include <string>
 #include <zlib.h>
 
@@ -83,41 +84,41 @@ class FastDecode : public testing::Test {
 }  // namespace
 
 TEST_F(FastDecode, TopRowsEqualTheWholeDecodeOnPngSuite) {
+    // Every image the fast decode takes comes out as the whole decode gives
+    // it; it takes at least the plain 8- and 16-bit RGB and RGBA images,
+    // and never one the whole decode refuses (all rows are needed here, so
+    // no damage lies below them).
+    const std::set<std::string> must_take = {"basn2c08.png", "basn6a08.png", "ftp0n2c08.png",
+                                             "basn2c16.png", "basn6a16.png"};
     std::vector<std::string> names = pngsuite_names();
     ASSERT_FALSE(names.empty()) << PNGSUITE_DIR;
-    int taken = 0;
+    std::set<std::string> taken;
     for (const std::string& name : names) {
         std::string file_path = pngsuite_path(name);
-        std::string png = read_file(file_path);
-        ASSERT_GT(png.size(), 33u) << name;
-        bool has_transparency = false;
-        for (size_t at : chunk_offsets(png)) has_transparency |= png.compare(at + 4, 4, "tRNS") == 0;
-        int depth = png[24], colour = png[25], interlace = png[28];
-        bool eligible = (depth == 8 || depth == 16) && interlace == 0 &&
-                        ((colour == 2 && !has_transparency) || colour == 6);
-
         FILE* file = fopen(file_path.c_str(), "rb");
         ASSERT_NE(file, nullptr);
         TopRows rows;
         bool accepted = decode_top_rows(file, every_byte, &rows);
         fclose(file);
-        EXPECT_EQ(accepted, eligible) << name;
-        if (!accepted) continue;
-        ++taken;
         int width, height, channels;
         stbi_uc* whole = stbi_load(file_path.c_str(), &width, &height, &channels, 0);
-        ASSERT_NE(whole, nullptr) << name;
-        EXPECT_EQ(rows.image.width, width) << name;
-        EXPECT_EQ(rows.image.height, height) << name;
-        EXPECT_EQ(rows.image.channels, channels) << name;
-        ASSERT_EQ(rows.image.size, static_cast<size_t>(width) * height * channels) << name;
-        EXPECT_EQ(memcmp(rows.image.pixels, whole, rows.image.size), 0) << name;
-        stbi_image_free(whole);
-        free_top_rows(&rows);
-
         EXPECT_EQ(outcome(read_gauge, file_path), outcome(read_gauge_decoded_whole, file_path)) << name;
+        if (accepted) {
+            taken.insert(name);
+            EXPECT_NE(whole, nullptr) << name << " is taken, but the whole decode refuses it";
+        }
+        if (accepted && whole) {
+            EXPECT_EQ(rows.image.width, width) << name;
+            EXPECT_EQ(rows.image.height, height) << name;
+            EXPECT_EQ(rows.image.channels, channels) << name;
+            EXPECT_EQ(rows.image.size, static_cast<size_t>(width) * height * channels) << name;
+            EXPECT_TRUE(rows.image.size == static_cast<size_t>(width) * height * channels &&
+                        memcmp(rows.image.pixels, whole, rows.image.size) == 0) << name;
+        }
+        if (accepted) free_top_rows(&rows);
+        stbi_image_free(whole);
     }
-    EXPECT_GE(taken, 5);  // basn2c08, basn6a08, ftp0n2c08, basn2c16, basn6a16
+    for (const std::string& name : must_take) EXPECT_EQ(taken.count(name), 1u) << name;
 }
 
 TEST_F(FastDecode, EveryLevelAndFilterReadsTheSame) {

@@ -14,7 +14,7 @@
 //     build-fuzz/fuzz_read_gauge CORPUS_DIR [libFuzzer options]
 #include "reading/decode.h"
 #include "reading/decode_budget.h"
-#include "reading/png_rows.h"
+#include "reading/png/png_rows.h"
 #include "reading/screenshot.h"
 #include "reading/stb_image_setup.h"
 

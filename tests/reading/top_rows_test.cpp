@@ -6,7 +6,7 @@
 // files it must leave to the whole decode.
 #include "reading/gauge.h"
 #include "modes/messages.h"
-#include "reading/png_rows.h"
+#include "reading/png/png_rows.h"
 #include "support/png_writer.h"
 #include "support/pngsuite.h"
 #include "reading/screenshot.h"

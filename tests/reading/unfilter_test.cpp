@@ -4,7 +4,7 @@
 // leftmost columns of longer rows, and bytes so close that Paeth's
 // distances tie. (The plain one is checked against stb_image through the
 // reader, fast_decode_test.cpp.)
-#include "reading/unfilter.h"
+#include "reading/png/unfilter.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 // machine, for all rows in one call and for the rows in windows of a few
 // as the top-rows reader hands them over, and says so when the two
 // disagree.
-#include "reading/unfilter.h"
+#include "reading/png/unfilter.h"
 
 #include <algorithm>
 #include <chrono>

@@ -2,18 +2,20 @@
 // walk of our own, a fast inflate and an unfilter of only the columns
 // needed (see png_rows.h for what it takes and declines).
 //
-// The file is read from its start in large pieces, only as far as the
-// compressed data of the needed rows goes. The chunks on the way are
-// checked as the whole decode (stb_image) checks them, and anything it
-// would read differently, or might refuse, is declined. The IDAT data is
-// inflated a window of rows at a time; each window is unfiltered into the
-// image rows, then reused. CRCs are not checked, as the whole decode does
-// not check them either.
-#include "reading/png_rows.h"
+// The header (png_header.h) was read before and is passed over; the file
+// is read from its start in large pieces, only as far as the compressed
+// data of the needed rows goes. The chunks on the way are checked as the
+// whole decode (stb_image) checks them, and anything it would read
+// differently, or might refuse, is declined. The IDAT data is inflated a
+// window of rows at a time; each window is unfiltered into the image rows,
+// then reused. CRCs are not checked, as the whole decode does not check
+// them either.
+#include "reading/png/png_rows.h"
 
 #include "platform/platform.h"
-#include "reading/inflate.h"
-#include "reading/unfilter.h"
+#include "reading/png/inflate.h"
+#include "reading/png/unfilter.h"
+#include "reading/png_format.h"
 
 #include <climits>
 #include <cstdint>
@@ -22,14 +24,6 @@
 #include <initializer_list>
 
 namespace {
-
-const uint8_t PNG_SIGNATURE[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
-
-// The last 12 bytes of a complete PNG: an empty IEND chunk and its CRC.
-const uint8_t IEND_CHUNK[12] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
-
-// Sides the whole decode refuses are declined here too.
-const uint32_t MAX_SIDE = 1u << 24;
 
 // Most bytes of decoded rows handed back.
 const uint64_t MAX_ROWS_BYTES = uint64_t(64) << 20;
@@ -42,14 +36,6 @@ const uint64_t MAX_IDAT_BYTES = uint64_t(1) << 31;
 const size_t READ_BYTES = size_t(64) << 10;
 const size_t WINDOW_BYTES = size_t(64) << 10;
 const size_t WINDOW_ROW_MULTIPLE = 4;
-
-const size_t CHUNK_HEADER_BYTES = 8, CRC_BYTES = 4, IHDR_BYTES = 13;
-
-uint32_t big_endian_32(const uint8_t* bytes) {
-    return uint32_t(bytes[0]) << 24 | uint32_t(bytes[1]) << 16 | uint32_t(bytes[2]) << 8 | bytes[3];
-}
-
-bool is_type(const uint8_t* type, const char* name) { return memcmp(type, name, 4) == 0; }
 
 // The file, read in order from its start.
 struct Input {
@@ -103,23 +89,13 @@ struct Shape {
     size_t length;           // leftmost bytes of each decoded row that are unfiltered
 };
 
-// Reads the signature and IHDR; false for anything but a non-interlaced
-// 8- or 16-bit RGB or RGBA image of a size the whole decode takes.
-bool read_header(Input* input, Shape* shape) {
-    const uint8_t* start = take(input, sizeof PNG_SIGNATURE + CHUNK_HEADER_BYTES + IHDR_BYTES + CRC_BYTES);
-    if (!start || memcmp(start, PNG_SIGNATURE, sizeof PNG_SIGNATURE) != 0) return false;
-    const uint8_t* chunk = start + sizeof PNG_SIGNATURE;
-    if (big_endian_32(chunk) != IHDR_BYTES || !is_type(chunk + 4, "IHDR")) return false;
-    const uint8_t* data = chunk + CHUNK_HEADER_BYTES;
-    shape->width = big_endian_32(data);
-    shape->height = big_endian_32(data + 4);
-    shape->depth = data[8];
-    int colour = data[9];
-    bool plain = data[10] == 0 && data[11] == 0 && data[12] == 0;  // compression, filter, interlace
-    shape->channels = colour == 2 ? 3 : colour == 6 ? 4 : 0;
-    return plain && shape->channels != 0 && (shape->depth == 8 || shape->depth == 16) &&
-           shape->width > 0 && shape->height > 0 && shape->width <= MAX_SIDE &&
-           shape->height <= MAX_SIDE;
+// True for the headers whose rows this reader gives as the whole decode
+// gives them: a non-interlaced 8- or 16-bit RGB or RGBA image without
+// Apple's CgBI chunk, of a size the whole decode takes (as read ones are).
+bool takes(const PngHeader& header) {
+    return header.status == PngHeaderStatus::read && !header.apple && header.compression == 0 &&
+           header.filter == 0 && header.interlace == 0 && (header.colour == 2 || header.colour == 6) &&
+           (header.depth == 8 || header.depth == 16);
 }
 
 // Works out the rows and columns wanted; false when none are or too many.
@@ -154,31 +130,31 @@ struct Walk {
 // would make the whole decode read the file differently, or refuse it.
 bool next_idat(Walk* walk, bool after_chunk) {
     Input* input = &walk->input;
-    if (after_chunk && !skip(input, CRC_BYTES)) return false;
+    if (after_chunk && !skip(input, PNG_CRC_BYTES)) return false;
     for (;;) {
-        const uint8_t* header = take(input, CHUNK_HEADER_BYTES);
+        const uint8_t* header = take(input, PNG_CHUNK_HEADER_BYTES);
         if (!header) return false;
         uint64_t length = big_endian_32(header);
         const uint8_t* type = header + 4;
         // An IEND here ends the image data before the needed rows. Every
         // chunk must end before the file's final IEND.
-        if (is_type(type, "IEND") ||
-            input->offset + length + CRC_BYTES > input->file_size - sizeof IEND_CHUNK) {
+        if (is_chunk_type(type, "IEND") ||
+            input->offset + length + PNG_CRC_BYTES > input->file_size - sizeof IEND_CHUNK) {
             return false;
         }
-        if (is_type(type, "IDAT")) {
+        if (is_chunk_type(type, "IDAT")) {
             walk->idat_total += length;
             if (walk->idat_total >= MAX_IDAT_BYTES) return false;
             walk->idat_left = length;
             if (length > 0) return true;
-        } else if (!(type[0] & 0x20) || is_type(type, "tRNS")) {
+        } else if (!(type[0] & 0x20) || is_chunk_type(type, "tRNS")) {
             // A critical chunk (IHDR again, PLTE, CgBI or one unknown), or
             // transparency, which gives the whole decode an alpha channel.
             return false;
         } else if (!skip(input, length)) {
             return false;
         }
-        if (!skip(input, CRC_BYTES)) return false;
+        if (!skip(input, PNG_CRC_BYTES)) return false;
     }
 }
 
@@ -338,18 +314,21 @@ void give_buffers(Buffers* buffers) {
 
 }  // namespace
 
-bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns_needed,
-                     TopRows* rows) {
+bool decode_top_rows(FILE* file, const PngHeader& header, BytesNeeded bytes_needed,
+                     ColumnsNeeded columns_needed, TopRows* rows) {
+    if (!takes(header)) return false;
     uint8_t tail[sizeof IEND_CHUNK];
     uint64_t file_size;
-    if (!read_file_end(file, tail, sizeof tail, &file_size) ||
-        memcmp(tail, IEND_CHUNK, sizeof tail) != 0 || fseek(file, 0, SEEK_SET) != 0) {
+    if (!read_file_end(file, tail, sizeof tail, &file_size) || !ends_with_iend(tail, sizeof tail) ||
+        fseek(file, 0, SEEK_SET) != 0) {
         return false;
     }
+    // Read from the start and the header passed over: the reads then line
+    // up with the stream's buffer, which the large ones bypass.
     Buffers buffers = {take_block(&kept.read, READ_BYTES), nullptr, nullptr, nullptr};
     Walk walk = {{file, file_size, 0, buffers.read, 0, 0}, 0, 0, {0, 0}, 0};
-    Shape shape;
-    bool ok = buffers.read && read_header(&walk.input, &shape) &&
+    Shape shape = {header.width, header.height, header.depth, header.channels, 0, 0, 0, 0};
+    bool ok = buffers.read && take(&walk.input, static_cast<size_t>(header.chunks_offset)) &&
               plan_rows(&shape, bytes_needed, columns_needed) && next_idat(&walk, false);
     if (ok) {
         size_t window_rows = WINDOW_BYTES / shape.filtered_stride / WINDOW_ROW_MULTIPLE * WINDOW_ROW_MULTIPLE;
@@ -373,6 +352,13 @@ bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns
     buffers.pixels = nullptr;
     give_buffers(&buffers);
     return true;
+}
+
+bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns_needed,
+                     TopRows* rows) {
+    PngHeader header;
+    return read_png_header(file, &header) &&
+           decode_top_rows(file, header, bytes_needed, columns_needed, rows);
 }
 
 bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, TopRows* rows) {

@@ -6,7 +6,7 @@
 // there, and stops:
 //
 //     TopRows rows;
-//     if (decode_top_rows(file, gauge_bytes_needed, gauge_columns_needed, &rows)) {
+//     if (decode_top_rows(file, header, gauge_bytes_needed, gauge_columns_needed, &rows)) {
 //         ... rows.image: the decoded top rows, rows.image.size bytes ...
 //         free_top_rows(&rows);
 //     } else {
@@ -30,16 +30,18 @@
 // pixels are unfiltered (all of them without that function, or when it
 // gives 0 or more than the width); the bytes right of them are zeros.
 //
-// The file is read from its start in a few large reads, only as far as the
-// needed rows go, and its last 12 bytes with one more (file_end.h). Each
-// thread keeps the memory of its last decode (up to 8 MiB) for its next
-// one, until the thread ends. The
+// The header is the file's own, read by read_png_header (png_header.h) and
+// handed on: it is passed over, not read again. The file is read from its
+// start in a few large reads, only as far as the needed rows go, and its
+// last 12 bytes with one more (read_file_end, platform.h). Each thread keeps the memory of its
+// last decode (up to 8 MiB) for its next one, until the thread ends. The
 // compressed data is inflated with ISA-L or zlib (inflate.h) and unfiltered
 // with SSE2 (unfilter.h). Part of the decode unit (decode.h):
 // png_top_rows.cpp.
 #pragma once
 
 #include "reading/image.h"
+#include "reading/png/png_header.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -50,9 +52,14 @@ struct TopRows {
 };
 
 // Decodes the top rows of the PNG file that hold the first bytes_needed(...)
-// bytes of pixels, of each the leftmost columns_needed(...) pixels. False
-// when the file is declined or fails; then nothing is held. The file's
-// position is left anywhere.
+// bytes of pixels, of each the leftmost columns_needed(...) pixels. The
+// header is the one read_png_header read from this file. False when the
+// file is declined or fails; then nothing is held. The file's position is
+// left anywhere.
+bool decode_top_rows(FILE* file, const PngHeader& header, BytesNeeded bytes_needed,
+                     ColumnsNeeded columns_needed, TopRows* rows);
+
+// The same, reading the file's header first.
 bool decode_top_rows(FILE* file, BytesNeeded bytes_needed, ColumnsNeeded columns_needed,
                      TopRows* rows);
 

@@ -1,5 +1,5 @@
 // unfilter.cpp - undoing PNG's row filters (see unfilter.h).
-#include "reading/unfilter.h"
+#include "reading/png/unfilter.h"
 
 #include <cstdlib>
 #include <cstring>

@@ -1,5 +1,5 @@
 // inflate.cpp - a raw deflate stream with ISA-L or zlib (see inflate.h).
-#include "reading/inflate.h"
+#include "reading/png/inflate.h"
 
 #include <cstdlib>
 
