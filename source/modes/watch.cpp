@@ -21,7 +21,7 @@
 #include "platform/platform.h"
 #include "reading/file_list.h"
 #include "reading/names.h"
-#include "reading/png_format.h"
+#include "reading/png/png_format.h"
 #include "reading/screenshot.h"
 
 #include <algorithm>

@@ -3,7 +3,7 @@
 
 #include "platform/platform.h"
 #include "reading/decode.h"
-#include "reading/png_format.h"
+#include "reading/png/png_format.h"
 
 // Why a file that did not decode did not: its first bytes (its header as
 // the decode read it), its picture's size and its last bytes. Only ever

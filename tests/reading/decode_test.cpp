@@ -8,7 +8,7 @@
 #include "reading/decode_budget.h"
 #include "reading/gauge.h"
 #include "reading/png/png_header.h"
-#include "reading/png_format.h"
+#include "reading/png/png_format.h"
 #include "reading/screenshot.h"
 #include "support/png_bombs.h"
 #include "support/png_writer.h"

@@ -2,7 +2,7 @@
 // the PNG facts several units check.
 #include "platform/platform.h"
 #include "reading/names.h"
-#include "reading/png_format.h"
+#include "reading/png/png_format.h"
 
 #include <gtest/gtest.h>
 

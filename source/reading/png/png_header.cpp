@@ -1,7 +1,7 @@
 // png_header.cpp - the signature and IHDR of a PNG file (see png_header.h).
 #include "reading/png/png_header.h"
 
-#include "reading/png_format.h"
+#include "reading/png/png_format.h"
 
 #include <cstring>
 

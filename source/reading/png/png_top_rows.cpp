@@ -15,7 +15,7 @@
 #include "platform/platform.h"
 #include "reading/png/inflate.h"
 #include "reading/png/unfilter.h"
-#include "reading/png_format.h"
+#include "reading/png/png_format.h"
 
 #include <climits>
 #include <cstdint>
