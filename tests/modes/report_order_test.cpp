@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,10 @@ constexpr uint64_t SECOND = 1000000000ull;  // file times count nanoseconds
 constexpr uint64_t EPOCH = 11644473600ull * SECOND;  // 1970 in them
 
 FileEntry entry_at(const std::string& name, int64_t seconds) {
+    static std::deque<std::string> paths;  // the listing keeps its paths; so do the tests
+    paths.push_back(name);
     FileEntry entry = {};
-    snprintf(entry.path, sizeof entry.path, "%s", name.c_str());
+    entry.path = paths.back().c_str();
     entry.time = EPOCH + static_cast<uint64_t>(seconds) * SECOND;
     return entry;
 }
