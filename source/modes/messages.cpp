@@ -45,6 +45,9 @@ void print_file_reason(const char* name, int error) {
 void print_read_failure(const GaugeResult& result, const char* path) {
     if (result.status == GaugeStatus::load_failed) {
         printf("Error: Failed to load %s\n", path);
+        // A file the system opened but that is no regular file (a named pipe,
+        // a device) comes with no error code: then there is no reason to give.
+        if (result.load_problem == LoadProblem::cannot_open && result.load_error == 0) return;
         char reason[320];
         fflush(stdout);
         fprintf(stderr, "healthgauge: %s: %s\n", path, load_problem_text(result, reason, sizeof reason));

@@ -27,7 +27,8 @@ void print_listing_failure();
 //   healthgauge: the folder cannot be listed: REASON  (print_listing_failure)
 //   healthgauge: raw.txt: Permission denied           (print_file_reason)
 // REASON is the system's message for the error code; nothing is printed
-// when the code is 0 (unknown).
+// when the code is 0 (unknown), nor for a screenshot that could not be opened
+// without one.
 void print_file_reason(const char* name, int error);
 
 // The reason a screenshot did not load, in words (without the name).

@@ -24,9 +24,13 @@
 // The table starts small and grows as entries are added, past MAX_ENTRIES
 // too, so every entry of a folder is listed and memory follows the entries
 // actually present. Entries never move once the listing has ended; while it
-// runs, growing moves them (and their pointers into themselves with them).
-// Reset and listing touch only the entries in use, so an empty folder costs
-// next to nothing.
+// runs, growing moves them. Each entry's path is kept once, in the length it
+// has, in blocks of paths that never move: an entry's pointers into its path
+// stay valid however the table grows. Reset and listing touch only the
+// entries in use, so an empty folder costs next to nothing.
+//
+// The root, the folder listed, is kept at whatever length it has: the
+// listing puts no limit of its own on it.
 #pragma once
 
 #include <cstdint>
@@ -35,21 +39,22 @@
 constexpr int MAX_ENTRIES = 20000;
 // A path holds any name the directory search yields (DIR_NAME_SIZE in
 // platform.h: 255 UTF-16 units of a Windows name as UTF-8) and the
-// terminator.
+// terminator; a longer one is not listed.
 constexpr int PATH_SIZE = 3 * 255 + 1;
 
 struct FileEntry {
-    uint64_t time;             // last-write time, compared for order only
-    char path[PATH_SIZE];      // relative to the root, e.g. "shot0001.png"
-    char stem_copy[PATH_SIZE]; // path cut at the name's last dot (files only)
-    const char* extension;     // after the name's last dot; else the whole path
-    const char* name;          // after the path's last separator; else the whole path
-    const char* stem_name;     // the name without its extension, in stem_copy
+    uint64_t time;          // last-write time, compared for order only
+    const char* path;       // relative to the root, e.g. "shot0001.png"; null when clear
+    const char* extension;  // after the name's last dot; else the whole path
+    const char* name;       // after the path's last separator; else the whole path
+    uint32_t size;          // low 32 bits of the size; 0 for a directory
+    uint16_t stem_length;   // bytes of name before its last dot (files only); else all of it
     bool in_use;
-    uint32_t size;             // low 32 bits of the size; 0 for a directory
     bool is_directory;
-    bool pending;              // a directory still to be listed
+    bool pending;           // a directory still to be listed
 };
+
+struct NameBlock;  // where the entries' paths are kept (file_list.cpp)
 
 struct FileList {
     FileEntry* entries;        // `capacity` records; entry 0 is the root
@@ -59,12 +64,14 @@ struct FileList {
     int file_count;
     bool keep_files;
     bool keep_directories;
-    char root[PATH_SIZE];      // the directory listed: "." (the working directory)
+    char* root;                // the directory listed, from malloc: "." (the working
+                               // directory) or a folder as typed; null until one is
     int first_free;            // no entry below this one is free
     bool failed;               // a directory could not be listed
     int error;                 // then the system's error code
     char home[PATH_SIZE];      // what file_list_list_files lists: "." (the working
                                // directory), or a run folder that could not be entered
+    NameBlock* names;          // the newest block of paths; each leads to the one before
 };
 
 // The program's one listing.
@@ -75,10 +82,11 @@ extern FileList file_list;
 bool file_list_allocate();
 void file_list_release();
 
-// Empties the table and the index list.
+// Empties the table, the index list and the paths.
 void file_list_reset();
 
-// Lists the root directory into the table, then applies the final filter.
+// Lists the root directory (the working directory when none is set) into
+// the table, then applies the final filter.
 // False when a directory could not be listed: file_list.failed is then set
 // and file_list.error holds the system's error code, for the mode's message.
 bool file_list_scan();
@@ -90,8 +98,8 @@ bool file_list_list_files();
 
 // The same for another folder, given as the player typed it (relative to the
 // working directory, or whole): it becomes the root, so entry paths stay
-// relative to it. False as above, and for an empty name or one too long to
-// be a root.
+// relative to it. False as above, and for an empty name (failed, with no
+// error code).
 bool file_list_list_folder(const char* folder);
 
 // Records one name found by the search of pattern, growing the table when it

@@ -12,32 +12,6 @@
 
 namespace {
 
-// A run of the program in `where`, its standard error kept.
-struct FullRun {
-    std::string console, errors;
-};
-
-FullRun run_with_errors(const std::string& where, std::vector<std::string> arguments,
-                        ChildSetup setup = {}) {
-    TempFolder errors;
-    std::string error_path = errors / "stderr";
-    int error_fd = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    EXPECT_GE(error_fd, 0);
-    setup.error_fd = error_fd;
-    ProgramRun run = run_program(where, std::move(arguments), "", setup);
-    close(error_fd);
-    EXPECT_EQ(run.status, 1);
-    std::string text = read_file(error_path);
-    if (is_wine_run()) {  // CR LF from the Windows program
-        std::string plain;
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
-        }
-        text = plain;
-    }
-    return {run.console, text};
-}
-
 void make_shot(const std::string& path, uint32_t reading, long time) {
     ASSERT_TRUE(write_png(screenshot_with_reading(reading), path));
     ASSERT_TRUE(set_time(path, time));

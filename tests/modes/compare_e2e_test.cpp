@@ -227,25 +227,46 @@ TEST_F(Compare, ErrorsAreOneLineEachAndWriteNothing) {
     ASSERT_TRUE(write_file(folder / "a file", "x"));
     const std::string usage =
         "Error: -compare needs two folders: healthgauge -compare FOLDER_A FOLDER_B\n";
+    const std::string not_png = shown("unreadable", "shot1000.png");
     struct Case {
         std::vector<std::string> arguments;
         std::string console;
+        std::vector<std::string> reasons;  // the names of the lines on standard error
     };
     const Case cases[] = {
-        {{"-compare"}, usage},
-        {{"-c", "good"}, usage},
-        {{"-scan", "-compare", "good"}, usage},
-        {{"-compare", "missing", "good"}, "Error: Cannot read the folder missing.\n"},
-        {{"-compare", "good", "a file"}, "Error: Cannot read the folder a file.\n"},
+        {{"-compare"}, usage, {}},
+        {{"-c", "good"}, usage, {}},
+        {{"-scan", "-compare", "good"}, usage, {}},
+        {{"-compare", "missing", "good"}, "Error: Cannot read the folder missing.\n", {"missing"}},
+        {{"-compare", "good", "a file"}, "Error: Cannot read the folder a file.\n", {"a file"}},
         {{"-compare", "missing", "gone"},
-         "Error: Cannot read the folder missing.\nError: Cannot read the folder gone.\n"},
-        {{"-compare", "good", "empty"}, "Error: No screenshot could be read in empty.\n"},
+         "Error: Cannot read the folder missing.\nError: Cannot read the folder gone.\n",
+         {"missing", "gone"}},
+        {{"-compare", "good", "empty"}, "Error: No screenshot could be read in empty.\n", {}},
         {{"-compare", "unreadable", "good"},
-         "Error: Failed to load " + shown("unreadable", "shot1000.png") + "\n" +
-             "Error: No screenshot could be read in unreadable.\n"},
+         "Error: Failed to load " + not_png + "\n" +
+             "Error: No screenshot could be read in unreadable.\n",
+         {not_png}},
+        // The same folder twice: its messages once.
+        {{"-compare", "missing", "missing"}, "Error: Cannot read the folder missing.\n", {"missing"}},
+        {{"-compare", "unreadable", "unreadable"},
+         "Error: Failed to load " + not_png + "\n" +
+             "Error: No screenshot could be read in unreadable.\n",
+         {not_png}},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(run(c.arguments).console, c.console) << c.arguments[0];
+        FullRun result = run_with_errors(folder.path, c.arguments);
+        EXPECT_EQ(result.console, BANNER + c.console) << c.arguments.back();
+        // Each line of standard error names its folder or file and says why.
+        std::istringstream errors(result.errors);
+        std::string line;
+        for (const std::string& name : c.reasons) {
+            std::string start = "healthgauge: " + name + ": ";
+            ASSERT_TRUE(std::getline(errors, line)) << c.arguments.back() << ": no line for " << name;
+            EXPECT_EQ(line.compare(0, start.size(), start), 0) << line;
+            EXPECT_GT(line.size(), start.size()) << line;
+        }
+        EXPECT_FALSE(std::getline(errors, line)) << c.arguments.back() << ": " << line;
         EXPECT_EQ(file("compare.html"), "<missing>");
     }
     // A later mode option wins: the folders are unused. Help wins over all.
@@ -282,4 +303,23 @@ TEST_F(Compare, PageThatCannotBeWrittenIsSaidAfterTheTable) {
     ASSERT_GE(console.size(), ending.size());
     EXPECT_EQ(console.substr(console.size() - ending.size()), ending) << console;
     EXPECT_EQ(folder_names(folder / "compare.html").size(), size_t(0));
+}
+
+TEST_F(Compare, FolderPathsOfAnyLengthAreCompared) {
+    // Four nested folders of 199 characters: a path longer than any one name
+    // (and, on Windows, than MAX_PATH).
+    std::string deep;
+    for (int level = 0; level < 3; ++level) {
+        deep += std::string(199, static_cast<char>('a' + level)) + "/";
+        ASSERT_EQ(mkdir((folder / deep).c_str(), 0755), 0) << level;
+    }
+    deep += std::string(199, 'd');
+    make_folder(deep, spread_readings(12, 120, 60, 5));
+    make_folder("B", spread_readings(12, 120, 60, 7));
+    FullRun result = run_with_errors(folder.path, {"-compare", deep, "B"});
+    std::string expected = std::string(BANNER) + "Comparing " + deep +
+                           " (12 screenshots read) with B (12 read)\n" + HEADER;
+    EXPECT_EQ(result.console.substr(0, expected.size()), expected) << result.console;
+    EXPECT_EQ(result.errors, "");
+    EXPECT_NE(file("compare.html"), "<missing>");
 }

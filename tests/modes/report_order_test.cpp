@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,10 @@ constexpr uint64_t SECOND = 1000000000ull;  // file times count nanoseconds
 constexpr uint64_t EPOCH = 11644473600ull * SECOND;  // 1970 in them
 
 FileEntry entry_at(const std::string& name, int64_t seconds) {
+    static std::deque<std::string> paths;  // the listing keeps its paths; so do the tests
+    paths.push_back(name);
     FileEntry entry = {};
-    snprintf(entry.path, sizeof entry.path, "%s", name.c_str());
+    entry.path = paths.back().c_str();
     entry.time = EPOCH + static_cast<uint64_t>(seconds) * SECOND;
     return entry;
 }
@@ -134,6 +137,17 @@ TEST(ReportCsv, FieldsQuotedGuardedAndInUtf8) {
         {"\tx.png", "'\tx.png"},
         {"\rx.png", "\"'\rx.png\""},
         {"=a,b", "\"'=a,b\""},
+        // What comes first once a spreadsheet trims blanks and line ends.
+        {" =1+1.png", "' =1+1.png"},
+        {"  +1.png", "'  +1.png"},
+        {" -1.png", "' -1.png"},
+        {" @sum.png", "' @sum.png"},
+        {" \t=1.png", "' \t=1.png"},
+        {"\n=1.png", "\"'\n=1.png\""},
+        {" \r\n-1", "\"' \r\n-1\""},
+        {" 1-2.png", " 1-2.png"},
+        {" x=1.png", " x=1.png"},
+        {"   ", "   "},
         {"bad\xFF\xC3.png", "bad\xEF\xBF\xBD\xEF\xBF\xBD.png"},
         {"", ""},
         {"51.6", "51.6"},

@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <deque>
 #include <set>
 #include <stb_image.h>
 #include <string>
@@ -126,8 +127,10 @@ TEST(ReportCrop, EndMarkAtAnEmptyAndAFullBar) {
 namespace {
 
 FileEntry entry_named(const std::string& name, uint64_t time = 0) {
+    static std::deque<std::string> paths;  // the listing keeps its paths; so do the tests
+    paths.push_back(name);
     FileEntry entry = {};
-    snprintf(entry.path, sizeof entry.path, "%s", name.c_str());
+    entry.path = paths.back().c_str();
     entry.time = time;
     return entry;
 }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
@@ -20,8 +21,10 @@ struct Listing {
     bool listed;  // what file_list_scan said
 };
 
+// Lists the working directory, inside folder.
 Listing list_folder(const std::string& folder) {
     InsideFolder inside(folder);
+    file_list_release();  // no root of an earlier listing
     EXPECT_TRUE(file_list_allocate());
     file_list.keep_files = true;
     file_list.keep_directories = false;
@@ -72,7 +75,8 @@ TEST_F(FileListTest, KeepsTheFolderOwnFilesOnly) {
     // No entry of the table, in use or not, is the subdirectory's content.
     ASSERT_LE(file_list.entry_count, file_list.capacity);
     for (int i = 0; i < file_list.capacity; ++i) {
-        EXPECT_EQ(std::string(file_list.entries[i].path).find("inside"), std::string::npos);
+        const char* path = file_list.entries[i].path;
+        EXPECT_EQ(std::string(path ? path : "").find("inside"), std::string::npos);
         if (file_list.entries[i].in_use) {
             EXPECT_FALSE(file_list.entries[i].is_directory);
         }
@@ -89,24 +93,26 @@ TEST_F(FileListTest, CutsExtensionNameAndStem) {
     const FileEntry& shot = *listing.files.at("shot.png");
     EXPECT_STREQ(shot.extension, "png");
     EXPECT_STREQ(shot.name, "shot.png");
-    EXPECT_STREQ(shot.stem_name, "shot");
+    EXPECT_EQ(std::string(shot.name, shot.stem_length), "shot");
     EXPECT_EQ(shot.size, 5u);
     // Nanoseconds since 1601, as Windows counts from 1601.
     EXPECT_EQ(shot.time, (11644473600ull + 1700000000u) * 1000000000ull + 5);
 
     const FileEntry& archive = *listing.files.at("archive.tar.gz");
     EXPECT_STREQ(archive.extension, "gz");
-    EXPECT_STREQ(archive.stem_name, "archive.tar");
+    EXPECT_EQ(std::string(archive.name, archive.stem_length), "archive.tar");
 
     const FileEntry& readme = *listing.files.at("README");
     EXPECT_EQ(readme.extension, readme.path) << "no dot: the whole path";
-    EXPECT_STREQ(readme.stem_name, "README");
+    EXPECT_EQ(std::string(readme.name, readme.stem_length), "README");
 }
 
 TEST_F(FileListTest, FolderThatCannotBeListedHandsBackTheSystemError) {
-    snprintf(file_list.root, sizeof file_list.root, "no-such-folder/");
-    Listing listing = list_folder(folder.path);
-    snprintf(file_list.root, sizeof file_list.root, ".");
+    InsideFolder inside(folder.path);
+    Listing listing;
+    testing::internal::CaptureStdout();
+    listing.listed = file_list_list_folder("no-such-folder/");
+    listing.output = testing::internal::GetCapturedStdout();
     EXPECT_EQ(listing.output, "");  // the mode says it, not the listing
     EXPECT_TRUE(file_list.failed);
     EXPECT_EQ(file_list.error, 2);  // ENOENT
@@ -161,7 +167,7 @@ TEST_F(FileListTest, LongestNamesInUtf8AreKeptWhole) {
     const FileEntry& first = file_list.entries[file_list.index[0]];
     EXPECT_EQ(std::string(first.path), stem + ".png");
     EXPECT_STREQ(first.extension, "png");
-    EXPECT_EQ(std::string(first.stem_name), stem);
+    EXPECT_EQ(std::string(first.name, first.stem_length), stem);
     EXPECT_TRUE(entry_is_png(first));
     const FileEntry& second = file_list.entries[file_list.index[1]];
     EXPECT_EQ(std::string(second.path), longest);
@@ -175,10 +181,14 @@ TEST_F(FileListTest, TableGrowsPastMaxEntriesKeepingEveryName) {
     file_list.entries[0].in_use = true;
     file_list.first_free = 1;
     char name[32];
+    const char* first_path = nullptr;
     for (int i = 0; i < MAX_ENTRIES + 5; ++i) {
         snprintf(name, sizeof name, "shot%05d.png", i);
         file_list_add("./*", name, i % 2 == 1, static_cast<uint64_t>(i), 1);
+        if (i == 0) first_path = file_list.entries[1].path;
     }
+    // The table moved as it grew; the paths did not.
+    EXPECT_EQ(file_list.entries[1].path, first_path);
     // Every name has its entry, in order; the odd ones are directories.
     ASSERT_EQ(file_list.entry_count, MAX_ENTRIES + 6);
     ASSERT_EQ(file_list.file_count, (MAX_ENTRIES + 5 + 1) / 2);
@@ -187,11 +197,9 @@ TEST_F(FileListTest, TableGrowsPastMaxEntriesKeepingEveryName) {
         snprintf(name, sizeof name, "shot%05d.png", 2 * slot);
         ASSERT_EQ(file_list.index[slot], 2 * slot + 1);
         ASSERT_STREQ(entry.path, name);
-        // The pointers into the entry moved with it as the table grew.
         ASSERT_EQ(entry.extension, entry.path + 10);
         ASSERT_EQ(entry.name, entry.path);
-        ASSERT_EQ(entry.stem_name, entry.stem_copy);
-        ASSERT_STREQ(entry.stem_name, std::string(name, 9).c_str());
+        ASSERT_EQ(entry.stem_length, 9);
         ASSERT_EQ(entry.time, static_cast<uint64_t>(2 * slot));
     }
     EXPECT_EQ(file_list.index[file_list.file_count], -1);
@@ -206,7 +214,7 @@ TEST_F(FileListTest, TableGrowsPastMaxEntriesKeepingEveryName) {
     EXPECT_EQ(file_list.index[1], -1);
     for (int i = 2; i < file_list.capacity; i += 997) {
         EXPECT_FALSE(file_list.entries[i].in_use) << i;
-        EXPECT_EQ(file_list.entries[i].path[0], '\0') << i;
+        EXPECT_EQ(file_list.entries[i].path, nullptr) << i;
     }
 }
 
@@ -284,11 +292,34 @@ TEST_F(FileListTest, AnotherFolderIsListedUnderItsOwnNameAsRoot) {
         EXPECT_FALSE(file_list_list_folder(""));
         EXPECT_TRUE(file_list.failed);
         EXPECT_EQ(file_list.file_count, 0);
+        // A name longer than the system allows is the system's to refuse.
         EXPECT_FALSE(file_list_list_folder(std::string(PATH_SIZE, 'a').c_str()));
+        EXPECT_EQ(file_list.error, ENAMETOOLONG);
         // The working directory's listing is "." again.
         ASSERT_TRUE(file_list_list_files());
         EXPECT_STREQ(file_list.root, ".");
         EXPECT_EQ(file_list.file_count, 1);  // outside.png: the folder is no file
         file_list_release();
     }
+}
+
+TEST_F(FileListTest, FolderPathsOfAnyLengthAreListed) {
+    // Four nested folders of 199 characters: 799 bytes, more than any one
+    // name the search yields.
+    std::string deep;
+    for (int level = 0; level < 4; ++level) {
+        deep += (level ? "/" : "") + std::string(199, static_cast<char>('a' + level));
+        ASSERT_EQ(mkdir((folder / deep).c_str(), 0755), 0) << level;
+    }
+    ASSERT_GT(deep.size(), size_t(PATH_SIZE));
+    ASSERT_TRUE(write_file(folder / deep + "/shot.png", "x"));
+    InsideFolder inside(folder.path);
+    ASSERT_TRUE(file_list_list_folder((deep + "/").c_str()));
+    EXPECT_EQ(std::string(file_list.root), deep);
+    ASSERT_EQ(file_list.file_count, 1);
+    EXPECT_STREQ(file_list.entries[file_list.index[0]].path, "shot.png");
+    // A missing one at that length fails with the system's reason.
+    EXPECT_FALSE(file_list_list_folder((deep + "/missing").c_str()));
+    EXPECT_TRUE(file_list.failed);
+    EXPECT_EQ(file_list.error, ENOENT);
 }

@@ -18,6 +18,7 @@
 
 #include <csignal>
 #include <dirent.h>
+#include <fcntl.h>
 #include <linux/capability.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -182,6 +183,32 @@ inline ProgramRun run_program(const std::string& folder, std::vector<std::string
         while ((at = run.console.find("\r\n")) != std::string::npos) run.console.erase(at, 1);
     }
     return run;
+}
+
+// A run of the program in `where`, its standard error kept.
+struct FullRun {
+    std::string console, errors;
+};
+
+inline FullRun run_with_errors(const std::string& where, std::vector<std::string> arguments,
+                               ChildSetup setup = {}) {
+    TempFolder errors;
+    std::string error_path = errors / "stderr";
+    int error_fd = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    EXPECT_GE(error_fd, 0);
+    setup.error_fd = error_fd;
+    ProgramRun run = run_program(where, std::move(arguments), "", setup);
+    close(error_fd);
+    EXPECT_EQ(run.status, 1);
+    std::string text = read_file(error_path);
+    if (is_wine_run()) {  // CR LF from the Windows program
+        std::string plain;
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
+        }
+        text = plain;
+    }
+    return {run.console, text};
 }
 
 // Layout 5 has a 240-pixel bar: every reading used below is exact with it.

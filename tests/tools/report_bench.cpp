@@ -79,11 +79,13 @@ int bench_page(const char* path, int count) {
         crop_gauge(image_of(shot), results[i], &crops[i]);
     }
     FileEntry entry = {};
+    char name[32];
+    entry.path = name;
     auto start = std::chrono::steady_clock::now();
     Report report;
     report_start(&report);
     for (int i = 0; i < count; ++i) {
-        snprintf(entry.path, sizeof entry.path, "shot%05d.png", i);
+        snprintf(name, sizeof name, "shot%05d.png", i);
         entry.time = (1767225600ull + static_cast<uint64_t>(i) * 60) * 1000000000ull;
         size_t sample = static_cast<size_t>(i) % SAMPLES;
         report_add(&report, entry, results[sample], &crops[sample]);

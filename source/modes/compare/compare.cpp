@@ -11,13 +11,15 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 // Lists and reads one folder: its damages (malloc'd, the caller frees them)
-// and how many PNGs it has; false when it cannot be listed (or memory is
-// short).
-static bool read_folder(const char* folder, FolderDamage* out) {
+// and how many PNGs it has; false when it cannot be listed (*error then holds
+// the system's error code, 0 when there is none) or memory is short.
+static bool read_folder(const char* folder, FolderDamage* out, int* error) {
     *out = {folder, nullptr, 0, 0};
     bool listed = file_list_list_folder(folder);
+    *error = listed ? 0 : file_list.error;
     size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
     uint32_t* readings = listed ? static_cast<uint32_t*>(calloc(slots, sizeof(uint32_t))) : nullptr;
     if (readings) {
@@ -32,10 +34,11 @@ static bool read_folder(const char* folder, FolderDamage* out) {
     return readings != nullptr;
 }
 
-// The folder's error line, if it has one.
-static bool folder_failed(const FolderDamage& folder, bool listed) {
+// The folder's error line, if it has one, and the system's reason.
+static bool folder_failed(const FolderDamage& folder, bool listed, int error) {
     if (!listed) {
         printf("Error: Cannot read the folder %s.\n", folder.name);
+        print_file_reason(folder.name, error);
     } else if (folder.count == 0) {
         printf("Error: No screenshot could be read in %s.\n", folder.name);
     }
@@ -75,11 +78,15 @@ void run_compare(const char* folder_a, const char* folder_b, const char* run_fol
         printf("Error: -compare needs two folders: healthgauge -compare FOLDER_A FOLDER_B\n");
         return;
     }
-    FolderDamage a, b;
-    bool listed_a = read_folder(folder_a, &a);
-    bool listed_b = read_folder(folder_b, &b);
-    bool failed_a = folder_failed(a, listed_a);
-    bool failed_b = folder_failed(b, listed_b);
+    FolderDamage a, b = {folder_b, nullptr, 0, 0};
+    int error_a = 0, error_b = 0;
+    bool listed_a = read_folder(folder_a, &a, &error_a);
+    // A folder named twice that failed the first time is not read again:
+    // its messages would only be said twice.
+    bool again = strcmp(folder_a, folder_b) == 0 && (!listed_a || a.count == 0);
+    bool listed_b = !again && read_folder(folder_b, &b, &error_b);
+    bool failed_a = folder_failed(a, listed_a, error_a);
+    bool failed_b = again || folder_failed(b, listed_b, error_b);
     if (!failed_a && !failed_b) show_comparison(&a, &b, run_folder);
     free(a.damage);
     free(b.damage);

@@ -10,7 +10,12 @@
 std::string csv_field(const char* text) {
     std::string field;
     const unsigned char* s = reinterpret_cast<const unsigned char*>(text);
-    if (*s == '=' || *s == '+' || *s == '-' || *s == '@' || *s == '\t' || *s == '\r') {
+    // A spreadsheet that trims spaces before it evaluates sees a formula in
+    // " =1+1" as well: the guard looks past leading blanks and line ends.
+    const unsigned char* first = s;
+    while (*first == ' ' || *first == '\t' || *first == '\r' || *first == '\n') ++first;
+    if (*first == '=' || *first == '+' || *first == '-' || *first == '@' || *s == '\t' ||
+        *s == '\r') {
         field += '\'';
     }
     bool quote = false;

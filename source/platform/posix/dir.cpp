@@ -12,6 +12,7 @@
 #include "platform/posix/file_time.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -22,30 +23,34 @@ struct DirSearch {
     DIR* dir;
 };
 
-// The directory part of "<directory>/*": everything before the last separator.
-static bool directory_of_pattern(const char* pattern, char* out, size_t out_size) {
+// The directory part of "<directory>/*": everything before the last
+// separator, at any length, in a block from malloc; null when memory is short.
+static char* directory_of_pattern(const char* pattern) {
     const char* last = strrchr(pattern, PATH_SEPARATOR);
     size_t length = last ? static_cast<size_t>(last - pattern) : 0;
+    char* out = static_cast<char*>(malloc(length > 0 ? length + 1 : 2));
+    if (!out) return nullptr;
     if (length == 0) {
         out[0] = '.';
         out[1] = '\0';
-        return true;
+    } else {
+        memcpy(out, pattern, length);
+        out[length] = '\0';
     }
-    if (length >= out_size) return false;
-    memcpy(out, pattern, length);
-    out[length] = '\0';
-    return true;
+    return out;
 }
 
 DirSearch* dir_search_start(const char* pattern, int* error) {
-    char directory[4096];
-    if (!directory_of_pattern(pattern, directory, sizeof directory)) {
-        *error = ENAMETOOLONG;
+    char* directory = directory_of_pattern(pattern);
+    if (!directory) {
+        *error = ENOMEM;
         return nullptr;
     }
     DIR* dir = opendir(directory);
+    int failure = errno;
+    free(directory);
     if (!dir) {
-        *error = errno;
+        *error = failure;
         return nullptr;
     }
     DirSearch* search = new DirSearch;

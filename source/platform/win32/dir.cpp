@@ -3,7 +3,8 @@
 // The search runs on the system's own UTF-16 names (FindFirstFileW and
 // FindNextFileW) and hands each name on in UTF-8, so that every name Windows
 // holds comes through whole, whatever the system's ANSI code page, and opens
-// again with open_regular_file. The pattern is UTF-8 too.
+// again with open_regular_file. The pattern is UTF-8 too, and of any length:
+// one too long for MAX_PATH is searched in its \\?\ form (win32/text.h).
 //
 // FindFirstFileW both starts the search and fills in its first entry, so that
 // entry is kept in the search until the first dir_search_next hands it out.
@@ -28,7 +29,7 @@ struct DirSearch {
 };
 
 DirSearch* dir_search_start(const char* pattern, int* error) {
-    wchar_t* wide = wide_from_utf8(pattern);
+    wchar_t* wide = system_path_from_utf8(pattern);  // any length, as opening a file
     if (!wide) {
         *error = ERROR_INVALID_NAME;
         return nullptr;
