@@ -46,7 +46,7 @@ int run_arguments(const Arguments& arguments) {
     fflush(stdout);
     for (const std::string& message : arguments.messages) fprintf(stderr, "%s\n", message.c_str());
     if (arguments.request == Request::help) printf("%s", USAGE);
-    if (arguments.request == Request::mode) {
+    if (arguments.request == Request::mode && !arguments.stop_run) {
         // A named screenshot is read by the name as given, in the folder the
         // program was started in.
         if (!arguments.folder.empty() && arguments.screenshot.empty() &&

@@ -32,6 +32,20 @@ static bool read_folder(const char* folder, FolderDamage* out) {
     return readings != nullptr;
 }
 
+// Lists a folder, and only lists it: false, with the error line and the
+// system's reason on standard error, when it cannot be. Both folders are
+// listed so before either is read: a mistyped one costs no reading.
+static bool folder_listable(const char* folder) {
+    bool listed = file_list_list_folder(folder);
+    int error = file_list.error;
+    file_list_release();
+    if (!listed) {
+        printf("Error: Cannot read the folder %s.\n", folder);
+        print_file_reason(folder, error);
+    }
+    return listed;
+}
+
 // The folder's error line, if it has one.
 static bool folder_failed(const FolderDamage& folder, bool listed) {
     if (!listed) {
@@ -75,6 +89,9 @@ void run_compare(const char* folder_a, const char* folder_b, const char* run_fol
         printf("Error: -compare needs two folders: healthgauge -compare FOLDER_A FOLDER_B\n");
         return;
     }
+    bool listable_a = folder_listable(folder_a);
+    bool listable_b = folder_listable(folder_b);
+    if (!listable_a || !listable_b) return;
     FolderDamage a, b;
     bool listed_a = read_folder(folder_a, &a);
     bool listed_b = read_folder(folder_b, &b);

@@ -11,7 +11,8 @@
 //
 // Errors, one line each, and then nothing more is done:
 //   Error: -compare needs two folders: healthgauge -compare FOLDER_A FOLDER_B
-//   Error: Cannot read the folder A.
+//   Error: Cannot read the folder A.     (with the reason on standard error;
+//                                         neither folder is read)
 //   Error: No screenshot could be read in A.
 #pragma once
 

@@ -1,0 +1,177 @@
+// When the program could be wrong without saying so: a mistyped folder
+// stops the run before anything is read or written.
+#include "support/program_run.h"
+
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+
+namespace {
+
+// A run's standard output, standard error and exit status; -1 when it did
+// not end within the limit (it was then killed).
+struct FullRun {
+    std::string console, errors;
+    int status;
+};
+
+std::string without_carriage_returns(std::string text) {
+    if (!is_wine_run()) return text;
+    std::string::size_type at;
+    while ((at = text.find("\r\n")) != std::string::npos) text.erase(at, 1);
+    return text;
+}
+
+// Runs the program in `where`, killing it when it has not ended after
+// limit_ms (a watch that started watching instead of stopping).
+FullRun run_bounded(const std::string& where, std::vector<std::string> arguments,
+                    int limit_ms = 30000) {
+    TempFolder errors;
+    std::string error_path = errors / "stderr";
+    ChildSetup setup;
+    setup.error_fd = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    arguments.insert(arguments.begin(), program_path());
+    StartedProgram started = start_in_folder(where, std::move(arguments), "", setup);
+    close(setup.error_fd);
+    FullRun run = {"", "", -1};
+    int status = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+    while (waitpid(started.pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(started.pid, SIGKILL);
+            waitpid(started.pid, &status, 0);
+            status = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (status != -1) run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    int flags = fcntl(started.output, F_GETFL);
+    fcntl(started.output, F_SETFL, flags | O_NONBLOCK);
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(started.output, buffer, sizeof buffer)) > 0) run.console.append(buffer, got);
+    close(started.output);
+    run.console = without_carriage_returns(run.console);
+    run.errors = without_carriage_returns(read_file(error_path));
+    return run;
+}
+
+const char* const WRITTEN[] = {"raw.txt", "output.txt", "report.html", "report.csv", "compare.html"};
+
+// The name as the Windows program is given it: a drive and backslashes.
+std::string windows_path(const std::string& path) {
+    std::string name = "Z:" + path;
+    for (char& c : name) {
+        if (c == '/') c = '\\';
+    }
+    return name;
+}
+
+class Trust : public EndToEnd {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(mkdir((folder / "shots").c_str(), 0755), 0);
+        ASSERT_TRUE(write_png(screenshot_with_reading(516), folder / "shots/a.png"));
+        ASSERT_TRUE(write_png(screenshot_with_reading(900), folder / "b.png"));
+    }
+    void expect_nothing_written(const std::string& shown) {
+        for (const char* name : WRITTEN) {
+            EXPECT_EQ(file(name), "<missing>") << shown << ": " << name;
+            EXPECT_EQ(read_file(folder / (std::string("shots/") + name)), "<missing>") << shown << ": " << name;
+        }
+    }
+};
+
+std::string shown(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const std::string& argument : arguments) text += " '" + argument + "'";
+    return text;
+}
+
+}  // namespace
+
+TEST_F(Trust, AMistypedFolderStopsEveryModeAfterTheBanner) {
+    std::vector<std::vector<std::string>> cases = {
+        {"-scan", "shots/Varnholt Screenshot"},
+        {"-report", "shot/"},
+        {"-watch", "./shots2"},
+        {"shots/gone.png"},
+        {"-s", "shots", "shots/missing"},
+        {"-c", "shots", "shots", "out/"},
+    };
+    if (is_wine_run()) {
+        cases.push_back({"-scan", "shots\\Varnholt Screenshot"});
+        cases.push_back({"-report", windows_path(folder / "gone")});
+        cases.push_back({"-watch", "C:gone"});
+    }
+    for (const std::vector<std::string>& arguments : cases) {
+        FullRun run = run_bounded(folder.path, arguments);
+        EXPECT_EQ(run.status, 1) << shown(arguments);
+        EXPECT_EQ(run.console, BANNER) << shown(arguments);
+        EXPECT_EQ(run.errors, "healthgauge: no such folder or screenshot: '" + arguments.back() + "'\n")
+            << shown(arguments);
+        expect_nothing_written(shown(arguments));
+    }
+}
+
+TEST_F(Trust, ANameWithoutASeparatorIsIgnoredAsBefore) {
+    std::vector<std::vector<std::string>> cases = {{"-scan", "shot"}};
+    // A backslash is a separator on Windows only.
+    if (!is_wine_run()) cases.push_back({"-scan", "shots\\gone"});
+    for (const std::vector<std::string>& arguments : cases) {
+        FullRun run = run_bounded(folder.path, arguments);
+        EXPECT_EQ(run.errors, "healthgauge: no such folder or screenshot: '" + arguments.back() + "'\n");
+        EXPECT_NE(run.console.find("Saved raw.txt with 1 percentages"), std::string::npos)
+            << run.console;
+        EXPECT_EQ(file("raw.txt"), "10.0%\r\n") << shown(arguments);
+        EXPECT_EQ(remove((folder / "raw.txt").c_str()), 0);
+    }
+}
+
+TEST_F(Trust, AFolderWithAnEscapedClosingQuoteIsTakenOnWindows) {
+    if (!is_wine_run()) GTEST_SKIP() << "the command line's backslash-quote rule is Windows'";
+    // "Z:\...\shots\" in a batch file arrives as Z:\...\shots"
+    for (const std::string& typed : {std::string("shots\""), windows_path(folder / "shots") + "\""}) {
+        FullRun run = run_bounded(folder.path, {"-scan", typed});
+        EXPECT_EQ(run.errors, "") << typed;
+        EXPECT_EQ(read_file(folder / "shots/raw.txt"), "48.4%\r\n") << typed;
+        EXPECT_EQ(remove((folder / "shots/raw.txt").c_str()), 0) << typed;
+    }
+    // Not when what remains is no folder.
+    FullRun run = run_bounded(folder.path, {"-scan", "shots\\gone\""});
+    EXPECT_EQ(run.errors, "healthgauge: no such folder or screenshot: 'shots\\gone\"'\n");
+    EXPECT_EQ(run.console, BANNER);
+}
+
+TEST_F(Trust, AComparedFolderThatCannotBeListedStopsBeforeEitherIsRead) {
+    // b.png would be read, and its failure told, if the other folder were.
+    ASSERT_EQ(mkdir((folder / "damaged").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(folder / "damaged/b.png", "not a picture"));
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string console;
+        std::vector<std::string> reasons;  // whose reason standard error gives
+    };
+    const Case cases[] = {
+        {{"-compare", "damaged", "shots/Varnholt Screenshot"},
+         "Error: Cannot read the folder shots/Varnholt Screenshot.\n",
+         {"shots/Varnholt Screenshot"}},
+        {{"-c", "gone", "damaged"}, "Error: Cannot read the folder gone.\n", {"gone"}},
+        {{"-c", "b.png", "gone"},
+         "Error: Cannot read the folder b.png.\nError: Cannot read the folder gone.\n",
+         {"b.png", "gone"}},
+    };
+    for (const Case& c : cases) {
+        FullRun run = run_bounded(folder.path, c.arguments);
+        EXPECT_EQ(run.console, BANNER + c.console) << shown(c.arguments);
+        std::string::size_type at = 0;
+        for (const std::string& name : c.reasons) {
+            at = run.errors.find("healthgauge: " + name + ": ", at);
+            EXPECT_NE(at, std::string::npos) << shown(c.arguments) << "\n" << run.errors;
+        }
+        EXPECT_EQ(run.errors.find("damaged"), std::string::npos) << run.errors;
+        expect_nothing_written(shown(c.arguments));
+    }
+}
