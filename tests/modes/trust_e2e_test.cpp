@@ -2,6 +2,7 @@
 // stops the run before anything is read or written.
 #include "support/program_run.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -57,6 +58,8 @@ FullRun run_bounded(const std::string& where, std::vector<std::string> arguments
     run.errors = without_carriage_returns(read_file(error_path));
     return run;
 }
+
+const char SAVED_COMPARE[] = "Saved compare.html\n";
 
 const char* const WRITTEN[] = {"raw.txt", "output.txt", "report.html", "report.csv", "compare.html"};
 
@@ -173,5 +176,75 @@ TEST_F(Trust, AComparedFolderThatCannotBeListedStopsBeforeEitherIsRead) {
         }
         EXPECT_EQ(run.errors.find("damaged"), std::string::npos) << run.errors;
         expect_nothing_written(shown(c.arguments));
+    }
+}
+
+namespace {
+
+// A folder of screenshots with these damages (permille, multiples of 50:
+// exact with the 240-pixel bar).
+void make_damage_folder(const std::string& path, const std::vector<uint32_t>& damages) {
+    for (size_t i = 0; i < damages.size(); ++i) {
+        ASSERT_TRUE(write_png(screenshot_with_reading(1000 - damages[i]),
+                              path + "/shot" + std::to_string(i) + ".png"));
+    }
+}
+
+void make_folders(const std::string& root, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        std::string path = root;
+        for (std::string::size_type at = 0, next; at != std::string::npos; at = next) {
+            next = name.find('/', at + 1);
+            path = root + "/" + name.substr(0, next);
+            mkdir(path.c_str(), 0755);
+        }
+    }
+}
+
+}  // namespace
+
+TEST_F(Trust, TheComparisonNamesTheFoldersAndHowManyShotsWouldTell) {
+    std::vector<uint32_t> tens, tens_plus_50, high(12, 900);
+    for (uint32_t i = 0; i < 10; ++i) tens.push_back(100 * i), tens_plus_50.push_back(100 * i + 50);
+    const std::string long_name = "new gear after the long patch of the winter season";
+    make_folders(folder.path, {"runs/monday/shots", "runs/tuesday/shots", "old gear", long_name});
+    make_damage_folder(folder / "runs/monday/shots", tens);
+    make_damage_folder(folder / "runs/tuesday/shots", tens_plus_50);
+    make_damage_folder(folder / "old gear", tens);
+    make_damage_folder(folder / long_name, high);
+    // 603 from ceil(2 (z(0.975) + z(0.8))^2 s^2 / 50^2 / 0.955), s^2 = 91666.7
+    // (Python's statistics module).
+    const std::string power =
+        "About 603 screenshots in each folder would tell a difference of 5.0 points (80% power).\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string comparing, sentence, power;
+    };
+    const Case cases[] = {
+        {{"-compare", "runs/monday/shots", "runs/tuesday/shots/"},
+         "Comparing runs/monday/shots (10 screenshots read) with runs/tuesday/shots/ (10 read)\n",
+         "No clear difference between A and B (p = 0.", power},
+        {{"-compare", "runs/tuesday/shots", "old gear"},
+         "Comparing runs/tuesday/shots (10 screenshots read) with old gear (10 read)\n",
+         "No clear difference between shots and old gear (p = 0.", power},
+        {{"-c", "old gear", long_name},
+         "Comparing old gear (10 screenshots read) with " + long_name + " (12 read)\n",
+         "new gear after the ... the winter season does more damage than old gear (p ", ""},
+    };
+    for (const Case& c : cases) {
+        FullRun run = run_bounded(folder.path, c.arguments);
+        EXPECT_EQ(run.errors, "") << shown(c.arguments);
+        EXPECT_EQ(run.console.find(std::string(BANNER) + c.comparing), 0u) << run.console;
+        EXPECT_NE(run.console.find("\n" + c.sentence), std::string::npos) << run.console;
+        std::string tail = ", rank test).\n" + c.power + SAVED_COMPARE;
+        EXPECT_EQ(run.console.substr(run.console.size() - std::min(tail.size(), run.console.size())), tail)
+            << run.console;
+        std::string page = file("compare.html");
+        EXPECT_NE(page.find("id=\"verdict\">" + c.sentence), std::string::npos) << shown(c.arguments);
+        EXPECT_EQ(page.find("id=\"power\">" + c.power.substr(0, c.power.size() - 1) + "</p>") !=
+                      std::string::npos,
+                  !c.power.empty())
+            << shown(c.arguments);
+        EXPECT_NE(page.find("<dt>Screenshots that would tell</dt>"), std::string::npos);
     }
 }

@@ -2,6 +2,7 @@
 #include "modes/compare/compare.h"
 
 #include "figures/compare_figures.h"
+#include "figures/compare_names.h"
 #include "figures/damage.h"
 #include "modes/compare/compare_page.h"
 #include "modes/messages.h"
@@ -64,10 +65,12 @@ static void show_comparison(FolderDamage* a, FolderDamage* b, const char* run_fo
     }
     printf("Comparing %s (%u screenshot%s read) with %s (%u read)\n", a->name, a->count,
            a->count == 1 ? "" : "s", b->name, b->count);
-    char table[COMPARE_TABLE_SIZE], sentence[COMPARE_SENTENCE_SIZE];
+    char table[COMPARE_TABLE_SIZE], sentence[COMPARE_SENTENCE_SIZE], power[COMPARE_SENTENCE_SIZE];
     compare_table_text(comparison, table);
-    compare_sentence(comparison, sentence);
+    FolderNames names = compare_folder_names(a->name, b->name);
+    compare_sentence(comparison, names.a, names.b, sentence);
     printf("%s%s\n", table, sentence);
+    if (compare_power_sentence(comparison, power)) printf("%s\n", power);
     fflush(stdout);
 
     // In the run folder; A and B keep the names they were typed with, in the
