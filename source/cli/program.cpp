@@ -71,6 +71,7 @@ void pause_at_end(const Arguments& arguments) {
     facts.output_is_console = console.output_is_console;
     facts.watch = arguments.request == Request::mode && arguments.mode == Mode::watch;
     facts.stop_requested = stop_requested();
+    facts.session_ending = stop_ends_session();
     const char* no_pause = getenv("HEALTHGAUGE_NO_PAUSE");
     facts.no_pause_set = no_pause != nullptr;
     if (should_pause(facts)) wait_for_enter(PAUSE_TIMEOUT_MS);
