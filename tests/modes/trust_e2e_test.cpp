@@ -6,6 +6,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <poll.h>
 #include <thread>
 
 namespace {
@@ -247,4 +248,114 @@ TEST_F(Trust, TheComparisonNamesTheFoldersAndHowManyShotsWouldTell) {
             << shown(c.arguments);
         EXPECT_NE(page.find("<dt>Screenshots that would tell</dt>"), std::string::npos);
     }
+}
+
+namespace {
+
+// What a terminal shows of the bytes, roughly: control sequences dropped,
+// a cursor moved forward (Wine's console draws spaces so) as spaces.
+std::string shown_text(const std::string& bytes) {
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\x1b' || i + 1 >= bytes.size() || bytes[i + 1] != '[') {
+            if (bytes[i] != '\r') text += bytes[i];
+            continue;
+        }
+        size_t end = i + 2;
+        while (end < bytes.size() && !isalpha(static_cast<unsigned char>(bytes[end]))) ++end;
+        if (end < bytes.size() && bytes[end] == 'C') text.append(std::max(1, atoi(&bytes[i + 2])), ' ');
+        i = end;
+    }
+    return text;
+}
+
+// The program on a pseudo-terminal of its own (its controlling terminal, so
+// ^C there interrupts it), with HEALTHGAUGE_NO_PAUSE unset.
+struct TerminalRun {
+    pid_t pid = -1;
+    int master = -1;
+    std::string received;
+
+    bool start(const std::string& folder, std::vector<std::string> arguments) {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return false;
+        std::string terminal_name = ptsname(master);
+        arguments.insert(arguments.begin(), program_path());
+        std::string runner = environment("HEALTHGAUGE_RUNNER");
+        if (!runner.empty()) arguments.insert(arguments.begin(), runner);
+        pid = fork();
+        if (pid == 0) {
+            setsid();
+            int terminal = open(terminal_name.c_str(), O_RDWR);
+            if (terminal < 0 || chdir(folder.c_str()) != 0) _exit(127);
+            for (int fd : {0, 1, 2}) dup2(terminal, fd);
+            close(terminal);
+            close(master);
+            unsetenv("HEALTHGAUGE_NO_PAUSE");
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            std::vector<char*> argv;
+            for (std::string& argument : arguments) argv.push_back(&argument[0]);
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        return pid > 0;
+    }
+    // Reads until text has arrived or limit_ms pass; whether it arrived.
+    bool wait_for(const std::string& text, int limit_ms = 20000) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+        while (shown_text(received).find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            pollfd poll_fd = {master, POLLIN, 0};
+            if (poll(&poll_fd, 1, 100) <= 0) continue;
+            char buffer[1024];
+            ssize_t got = read(master, buffer, sizeof buffer);
+            if (got <= 0) return shown_text(received).find(text) != std::string::npos;
+            received.append(buffer, static_cast<size_t>(got));
+        }
+        return true;
+    }
+    void type(const char* keys) { EXPECT_EQ(write(master, keys, strlen(keys)), ssize_t(strlen(keys))); }
+    // The exit status once it ended within limit_ms, else -1.
+    int ended(int limit_ms) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+        int status = 0;
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) return -1;
+            wait_for("\x01", 50);  // keeps the terminal drained
+        }
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    ~TerminalRun() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        if (master >= 0) close(master);
+    }
+};
+
+}  // namespace
+
+TEST_F(Trust, CtrlCLeavesTheWatchSummaryOnScreenInAWindowOfItsOwn) {
+    TerminalRun watch;
+    ASSERT_TRUE(watch.start(folder.path, {"-watch"}));
+    ASSERT_TRUE(watch.wait_for("Press Ctrl+C to stop.")) << shown_text(watch.received);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    watch.type("\x03");
+    ASSERT_TRUE(watch.wait_for("Read 0 screenshots")) << shown_text(watch.received);
+    if (!is_wine_run()) {  // no console window of its own: no pause
+        EXPECT_EQ(watch.ended(10000), 1) << watch.received;
+        EXPECT_EQ(shown_text(watch.received).find("Press Enter"), std::string::npos);
+        return;
+    }
+    // Wine, like Windows after a double-click, shows the console one process.
+    ASSERT_TRUE(watch.wait_for("Press Enter to close this window.")) << shown_text(watch.received);
+    std::string shown = shown_text(watch.received);
+    EXPECT_LT(shown.find("Read 0 screenshots"), shown.find("Press Enter")) << shown;
+    EXPECT_EQ(watch.ended(1000), -1) << "it did not wait";
+    watch.type("\r");
+    EXPECT_EQ(watch.ended(10000), 1) << watch.received;
 }
