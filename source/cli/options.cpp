@@ -3,6 +3,7 @@
 
 #include "reading/names.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -23,8 +24,9 @@ const char USAGE[] =
     "  -watch, -w              read every new screenshot as soon as it is written,\n"
     "                          as -last does; Ctrl+C stops\n"
     "  -compare A B, -c A B    read the screenshots of the folders A and B and\n"
-    "                          tell whether B does more damage than A; writes\n"
-    "                          compare.html\n"
+    "                          tell whether B does more damage than A, by the\n"
+    "                          folders' names, or how many screenshots would\n"
+    "                          tell; writes compare.html\n"
     "  -help, -h, -?, /?       show this text and do nothing else\n"
     "  -version                show the version line and do nothing else\n"
     "  FOLDER                  work in that folder: read its screenshots and write\n"
@@ -33,7 +35,8 @@ const char USAGE[] =
     "\n"
     "Options are compared without regard to case; of several mode options or\n"
     "folders the last one counts; any other argument is ignored with a message\n"
-    "on standard error. Subfolders are not read.\n"
+    "on standard error, but a path (with a / in it) that names nothing stops the\n"
+    "run. Subfolders are not read.\n"
     "Files written to the folder: raw.txt, output.txt, report.html, report.csv,\n"
     "compare.html (nothing is written into the folders compared).\n"
     "HEALTHGAUGE_THREADS (1 to 32) sets the number of threads of a scan.\n"
@@ -140,9 +143,27 @@ Arguments parse_arguments(int argc, const char* const argv[], PathKind (*kind_of
         } else {
             arguments.messages.push_back(std::string("healthgauge: no such folder or screenshot: '") +
                                          argument + "'");
+            if (kind == PathKind::missing && holds_path_separator(argument)) arguments.stop_run = true;
         }
     }
     return arguments;
+}
+
+bool holds_path_separator(const char* argument) {
+#ifdef _WIN32
+    if (strchr(argument, '\\')) return true;
+    if (isalpha(static_cast<unsigned char>(argument[0])) && argument[1] == ':') return true;
+#endif
+    return strchr(argument, '/') != nullptr;
+}
+
+void drop_trailing_quotes(int argc, char* argv[], PathKind (*kind_of)(const char*)) {
+    for (int i = 1; i < argc; ++i) {
+        size_t length = strlen(argv[i]);
+        if (length < 2 || argv[i][length - 1] != '"' || kind_of(argv[i]) != PathKind::missing) continue;
+        argv[i][length - 1] = '\0';
+        if (kind_of(argv[i]) != PathKind::folder) argv[i][length - 1] = '"';
+    }
 }
 
 CompareFolders choose_compare_folders(int argc, const char* const argv[]) {

@@ -20,7 +20,10 @@
 // taken, in this order, as an existing folder (the last one counts), in
 // latest mode as an existing file whose name ends in .png (the last one
 // counts), or else is ignored with one message for standard error. The exit
-// status is 1 on every path.
+// status is 1 on every path. An ignored argument that holds a path separator
+// ('/'; on Windows also '\\' or a drive such as C:) and names nothing at all
+// is a mistyped folder: the run stops after the messages (stop_run), so that
+// nothing is read or written in the wrong folder.
 //
 //     Arguments arguments = parse_arguments(argc, argv);
 //     for (const std::string& message : arguments.messages) ... standard error ...
@@ -50,6 +53,8 @@ struct Arguments {
     //   healthgauge: unknown option '-scna' (see --help)
     //   healthgauge: no such folder or screenshot: 'C:\Shots'
     std::vector<std::string> messages;
+    // An argument names a path that does not exist: no mode is run.
+    bool stop_run = false;
 };
 
 // Reads the arguments. kind_of tells what a name is (path_kind, or a table
@@ -64,6 +69,16 @@ bool is_known_option(const char* argument);
 // True when an argument that is nothing else is reported as an unknown
 // option: it begins with '-' (or, on Windows, '/').
 bool looks_like_option(const char* argument);
+
+// True when argument holds a path separator: '/' anywhere, on Windows also
+// '\\' or a drive letter and a colon at its start.
+bool holds_path_separator(const char* argument);
+
+// Windows passes "C:\Shots\" (a folder typed with its closing backslash and
+// quoted) as C:\Shots" : the backslash escapes the quote. Takes such a
+// trailing quote off each argument where what remains names a folder
+// (main calls it on Windows, before parse_arguments).
+void drop_trailing_quotes(int argc, char* argv[], PathKind (*kind_of)(const char*) = path_kind);
 
 // The mode the arguments ask for (argv[0] is the program's name).
 Mode choose_mode(int argc, const char* const argv[]);

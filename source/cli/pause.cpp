@@ -2,6 +2,8 @@
 #include "cli/pause.h"
 
 bool should_pause(const PauseFacts& facts) {
-    return facts.console_processes == 1 && facts.input_is_console && facts.output_is_console &&
-           !facts.watch && !facts.stop_requested && !facts.no_pause_set;
+    bool own_console = facts.console_processes == 1 && facts.input_is_console &&
+                       facts.output_is_console;
+    if (!own_console || facts.no_pause_set || facts.session_ending) return false;
+    return facts.watch || !facts.stop_requested;
 }

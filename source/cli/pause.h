@@ -15,9 +15,12 @@ struct PauseFacts {
     bool watch;                  // the run was the watch mode
     bool stop_requested;         // Ctrl+C, closing the window, SIGTERM ...
     bool no_pause_set;           // HEALTHGAUGE_NO_PAUSE is set (to anything)
+    bool session_ending = false; // the window is being closed, logoff, shutdown
 };
 
 // True when all hold: the console has exactly this one process, standard
-// input and output are both that console, the mode is not watch, no stop was
-// requested and HEALTHGAUGE_NO_PAUSE is not set.
+// input and output are both that console, HEALTHGAUGE_NO_PAUSE is not set,
+// the window is not being closed (nor the session ended), and either the
+// mode is watch (Ctrl+C ends it: its summary stays to be read) or no stop
+// was requested.
 bool should_pause(const PauseFacts& facts);

@@ -46,7 +46,7 @@ int run_arguments(const Arguments& arguments) {
     fflush(stdout);
     for (const std::string& message : arguments.messages) fprintf(stderr, "%s\n", message.c_str());
     if (arguments.request == Request::help) printf("%s", USAGE);
-    if (arguments.request == Request::mode) {
+    if (arguments.request == Request::mode && !arguments.stop_run) {
         // A named screenshot is read by the name as given, in the folder the
         // program was started in.
         if (!arguments.folder.empty() && arguments.screenshot.empty() &&
@@ -71,6 +71,7 @@ void pause_at_end(const Arguments& arguments) {
     facts.output_is_console = console.output_is_console;
     facts.watch = arguments.request == Request::mode && arguments.mode == Mode::watch;
     facts.stop_requested = stop_requested();
+    facts.session_ending = stop_ends_session();
     const char* no_pause = getenv("HEALTHGAUGE_NO_PAUSE");
     facts.no_pause_set = no_pause != nullptr;
     if (should_pause(facts)) wait_for_enter(PAUSE_TIMEOUT_MS);

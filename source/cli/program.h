@@ -17,7 +17,8 @@
 
 // Prints the banner and the messages about arguments not taken (on standard
 // error), then the usage text, nothing more or the chosen mode, in the
-// arguments' folder when they name one. Returns the exit status, which is 1
+// arguments' folder when they name one; no mode when an argument named a
+// path that does not exist (stop_run). Returns the exit status, which is 1
 // on every path.
 int run_arguments(const Arguments& arguments);
 

@@ -5,6 +5,7 @@
 #include "figures/order_statistics.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,6 +18,9 @@ static FolderFigures folder_figures(const uint32_t* sorted, size_t n) {
         if (sorted[i] == 0) ++figures.misses;
     }
     figures.mean = static_cast<double>(sum) / static_cast<double>(n);
+    double squares = 0;
+    for (size_t i = 0; i < n; ++i) squares += (sorted[i] - figures.mean) * (sorted[i] - figures.mean);
+    figures.variance = n > 1 ? squares / static_cast<double>(n - 1) : 0;
     figures.median = median_of_sorted(sorted, n);
     figures.lowest = sorted[0];
     figures.highest = sorted[n - 1];
@@ -114,7 +118,12 @@ void compare_table_text(const Comparison& comparison, char text[COMPARE_TABLE_SI
     }
 }
 
-void compare_sentence(const Comparison& comparison, char text[COMPARE_SENTENCE_SIZE]) {
+static bool clear_difference(const Comparison& comparison) {
+    return comparison.enough && comparison.test.p < COMPARE_SIGNIFICANCE;
+}
+
+void compare_sentence(const Comparison& comparison, const char* name_a, const char* name_b,
+                      char text[COMPARE_SENTENCE_SIZE]) {
     if (!comparison.enough) {
         snprintf(text, COMPARE_SENTENCE_SIZE,
                  "Too few screenshots to tell: at least %u in each folder are needed.",
@@ -123,11 +132,42 @@ void compare_sentence(const Comparison& comparison, char text[COMPARE_SENTENCE_S
     }
     char p[COMPARE_CELL_SIZE];
     format_p_value(comparison.test.p, p);
-    const char* verdict = "No clear difference between A and B";
-    if (comparison.test.p < COMPARE_SIGNIFICANCE) {
-        double even = static_cast<double>(comparison.a.read) * comparison.b.read / 2;
-        verdict = comparison.test.u_b > even ? "B does more damage than A"
-                                             : "A does more damage than B";
+    if (!clear_difference(comparison)) {
+        snprintf(text, COMPARE_SENTENCE_SIZE, "No clear difference between %s and %s (%s, rank test).",
+                 name_a, name_b, p);
+        return;
     }
-    snprintf(text, COMPARE_SENTENCE_SIZE, "%s (%s, rank test).", verdict, p);
+    double even = static_cast<double>(comparison.a.read) * comparison.b.read / 2;
+    bool b_more = comparison.test.u_b > even;
+    snprintf(text, COMPARE_SENTENCE_SIZE, "%s does more damage than %s (%s, rank test).",
+             b_more ? name_b : name_a, b_more ? name_a : name_b, p);
+}
+
+// The observed difference of the averages in tenths of a point, rounded.
+static int64_t mean_difference_tenths(const Comparison& comparison) {
+    int64_t tenths = round_half_away(comparison.b.mean - comparison.a.mean);
+    return tenths < 0 ? -tenths : tenths;
+}
+
+uint64_t shots_to_tell(const Comparison& c) {
+    double difference = c.b.mean - c.a.mean;
+    if (difference == 0) return 0;  // no number of screenshots tells nothing
+    double pooled = ((c.a.read - 1.0) * c.a.variance + (c.b.read - 1.0) * c.b.variance) /
+                    (c.a.read + c.b.read - 2.0);
+    double z = Z_95 + Z_80;
+    double n = 2 * z * z * pooled / (difference * difference) / RANK_TEST_EFFICIENCY;
+    double least = COMPARE_MIN_READ;
+    return static_cast<uint64_t>(std::ceil(std::max(n, least)));
+}
+
+bool compare_power_sentence(const Comparison& comparison, char text[COMPARE_SENTENCE_SIZE]) {
+    text[0] = '\0';
+    int64_t tenths = mean_difference_tenths(comparison);
+    if (!comparison.enough || clear_difference(comparison) || tenths == 0) return false;
+    snprintf(text, COMPARE_SENTENCE_SIZE,
+             "About %llu screenshots in each folder would tell a difference of %lld.%lld points "
+             "(80%% power).",
+             static_cast<unsigned long long>(shots_to_tell(comparison)),
+             static_cast<long long>(tenths / 10), static_cast<long long>(tenths % 10));
+    return true;
 }

@@ -31,6 +31,7 @@ struct FolderFigures {
     double median;        // order_statistics.h
     uint32_t lowest, highest;
     uint32_t quartile_low, quartile_high;  // 25th and 75th percentile: the middle half
+    double variance;      // sample variance (n - 1 in the denominator; 0 for one)
 };
 
 struct Comparison {
@@ -65,11 +66,28 @@ void compare_rows(const Comparison& comparison, CompareRow rows[COMPARE_ROWS]);
 constexpr size_t COMPARE_TABLE_SIZE = 512;
 void compare_table_text(const Comparison& comparison, char text[COMPARE_TABLE_SIZE]);
 
-// "B does more damage than A (p = 0.004, rank test).", the same for A, "No
-// clear difference between A and B (p = 0.412, rank test)." or the too-few
-// sentence.
-constexpr size_t COMPARE_SENTENCE_SIZE = 96;
-void compare_sentence(const Comparison& comparison, char text[COMPARE_SENTENCE_SIZE]);
+// "new gear does more damage than old gear (p = 0.004, rank test).", the
+// same the other way, "No clear difference between old gear and new gear
+// (p = 0.412, rank test)." or the too-few sentence; name_a and name_b as
+// compare_folder_names gives them (compare_names.h), "A" and "B" at most.
+constexpr size_t COMPARE_SENTENCE_SIZE = 512;
+void compare_sentence(const Comparison& comparison, const char* name_a, const char* name_b,
+                      char text[COMPARE_SENTENCE_SIZE]);
+
+// The power of a comparison that showed no clear difference: about how many
+// screenshots in each folder would show the observed difference of the
+// averages, D, at the 5% level with 80% power. The two-sample normal
+// formula n = 2 (z(0.975) + z(0.8))^2 s^2 / D^2 with s the pooled standard
+// deviation, divided by 0.955 (the rank test's efficiency against the
+// t test), rounded up and never below COMPARE_MIN_READ; 0 when D is 0.
+constexpr double RANK_TEST_EFFICIENCY = 0.955;
+constexpr double Z_80 = 0.8416212335729143;
+uint64_t shots_to_tell(const Comparison& comparison);
+
+// "About 212 screenshots in each folder would tell a difference of 4.9 points
+// (80% power)." when there is no clear difference and D, rounded to a
+// tenth of a point, is not 0; else false and an empty text.
+bool compare_power_sentence(const Comparison& comparison, char text[COMPARE_SENTENCE_SIZE]);
 
 // Tenths of a percent as text with one decimal and a sign: "+4.9%",
 // "-12.1%", "0.0%" for zero; sizes past 100.0% show as 100.0%.

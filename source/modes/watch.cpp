@@ -41,10 +41,12 @@ void format_watch_summary(uint32_t count, uint64_t sum, char* text, int text_siz
         snprintf(text, static_cast<size_t>(text_size), "Read 0 screenshots");
         return;
     }
-    char damage[PERCENT_TEXT_SIZE];
-    format_percent(damage_of(average_reading(sum, count)), damage);
-    snprintf(text, static_cast<size_t>(text_size), "Read %u screenshots, average damage %s", count,
-             damage);
+    char damage[PERCENT_TEXT_SIZE], health[PERCENT_TEXT_SIZE];
+    uint32_t average = average_reading(sum, count);
+    format_percent(damage_of(average), damage);
+    format_percent(average, health);
+    snprintf(text, static_cast<size_t>(text_size),
+             "Read %u screenshots, average damage %s (health left %s)", count, damage, health);
 }
 
 // ---- the session -----------------------------------------------------------------

@@ -19,8 +19,8 @@
 // it is listed every second instead.
 //
 // Ctrl+C ends the watch with one line, "Read N screenshots, average damage
-// D%" (N counts the screenshots that gave a reading; D is the damage of their
-// truncated average reading), as does the folder going away, after
+// D% (health left H%)" (N counts the screenshots that gave a reading; H is
+// their truncated average reading, D its damage), as does the folder going away, after
 // "Error: Stopped watching: the folder can no longer be read.".
 #pragma once
 
@@ -32,5 +32,5 @@ constexpr int COMPLETION_WAIT_MS = 3000;
 void run_watch();
 
 // The session's closing line into text: "Read N screenshots, average damage
-// D%" or "Read 0 screenshots".
+// D% (health left H%)" or "Read 0 screenshots".
 void format_watch_summary(uint32_t count, uint64_t sum, char* text, int text_size);

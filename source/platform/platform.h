@@ -205,6 +205,10 @@ void folder_watch_end(FolderWatch* watch);
 // wait_for_stop_request and the clipboard's wait for its helper at once.
 void stop_requests_start();
 bool stop_requested();
+// True when the stop request came from the console window being closed, or
+// the session logging off or shutting down (Windows): the process must end
+// at once then. False for Ctrl+C and Ctrl+Break, and always on POSIX.
+bool stop_ends_session();
 
 // Sleeps for timeout_ms, or less when a stop is requested.
 void wait_for_stop_request(int timeout_ms);

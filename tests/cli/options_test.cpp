@@ -301,7 +301,8 @@ TEST(Pause, OnlyInAConsoleWindowOfItsOwn) {
         {{1, false, true, false, false, false}, false},  // input redirected
         {{1, true, false, false, false, false}, false},  // output redirected
         {{1, false, false, false, false, false}, false},
-        {{1, true, true, true, false, false}, false},   // watch: stopped by Ctrl+C or closing
+        {{1, true, true, true, true, false}, true},     // watch: ended by Ctrl+C
+        {{1, true, true, true, true, false, true}, false},  // watch: its window closed
         {{1, true, true, false, true, false}, false},   // a stop was requested
         {{1, true, true, false, false, true}, false},   // HEALTHGAUGE_NO_PAUSE
     };

@@ -54,7 +54,7 @@ TEST(CompareFigures, VerdictFollowsPAndTheDirectionOfU) {
         comparison.enough = true;
         comparison.test = {c.u_b, c.p};
         char sentence[COMPARE_SENTENCE_SIZE];
-        compare_sentence(comparison, sentence);
+        compare_sentence(comparison, "A", "B", sentence);
         EXPECT_STREQ(sentence, c.sentence);
     }
 }
@@ -74,7 +74,7 @@ TEST(CompareFigures, TableHasTheIntervalColumnOnlyWithEnoughScreenshots) {
                  "Median damage    40.0%    50.0%   +10.0%\n"
                  "Complete misses  11.1%    16.7%    +5.6%\n");
     char sentence[COMPARE_SENTENCE_SIZE];
-    compare_sentence(comparison, sentence);
+    compare_sentence(comparison, "old", "new", sentence);
     EXPECT_STREQ(sentence, "Too few screenshots to tell: at least 10 in each folder are needed.");
 
     a.push_back(900);  // 10 against 12: intervals, every row the same width

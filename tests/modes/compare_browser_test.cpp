@@ -69,7 +69,7 @@ TEST_F(BrowserCompare, RenderedDomHasEveryPart) {
                               "95% interval of B", "Middle half of the damages"}) {
         EXPECT_NE(dom.find(label), std::string::npos) << label;
     }
-    EXPECT_NE(dom.find("<p class=\"verdict\" id=\"verdict\">B does more damage than A (p = 0.0"),
+    EXPECT_NE(dom.find("<p class=\"verdict\" id=\"verdict\">new gear does more damage than old &lt;i&gt;gear &amp; \"x\" (p = 0.0"),
               std::string::npos);
 
     // Both folders' bars on the report's 21 bins, with their counts.

@@ -163,19 +163,19 @@ TEST_F(Compare, KnownShiftGivesTheVerdictAndExactFigures) {
         }
     }
     std::string rest((std::istreambuf_iterator<char>(lines)), std::istreambuf_iterator<char>());
-    EXPECT_EQ(rest, "B does more damage than A (p < 0.001, rank test).\n" + std::string(SAVED_COMPARE));
+    EXPECT_EQ(rest, "new gear does more damage than old gear (p < 0.001, rank test).\n" + std::string(SAVED_COMPARE));
 
     // The folders are untouched; the page is in the working folder.
     EXPECT_EQ(snapshot(folder / name_a), before_a);
     EXPECT_EQ(snapshot(folder / name_b), before_b);
     std::string page = file("compare.html");
     EXPECT_EQ(page.compare(0, 15, "<!DOCTYPE html>"), 0);
-    EXPECT_NE(page.find("B does more damage than A (p &lt; 0.001, rank test)."), std::string::npos);
+    EXPECT_NE(page.find("new gear does more damage than old gear (p &lt; 0.001, rank test)."), std::string::npos);
 
     // The other way round: A does more, and the same run gives the same
     // console (the bootstrap's seed is fixed). -c in any case is the same.
     ProgramRun run_ba = run({"-C", name_b, name_a});
-    EXPECT_NE(run_ba.console.find("A does more damage than B (p < 0.001, rank test).\n"),
+    EXPECT_NE(run_ba.console.find("new gear does more damage than old gear (p < 0.001, rank test).\n"),
               std::string::npos)
         << run_ba.console;
     EXPECT_EQ(run({"-compare", name_a, name_b}).console, run_ab.console);
@@ -287,7 +287,8 @@ TEST_F(Compare, FolderNamesWithSpacesAndJapaneseText) {
                            "\nComparing " + a + " (12 screenshots read) with " + b + " (12 read)\n" +
                            HEADER;
     EXPECT_EQ(result.console.substr(0, expected.size()), expected);
-    EXPECT_NE(result.console.find("No clear difference between A and B (p = 1.000, rank test).\n"),
+    EXPECT_NE(result.console.find("No clear difference between " + a + " and " + b +
+                                  " (p = 1.000, rank test).\n"),
               std::string::npos);
     std::string page = file("compare.html");
     EXPECT_NE(page.find("<b>" + a + "</b>"), std::string::npos);
@@ -299,7 +300,7 @@ TEST_F(Compare, PageThatCannotBeWrittenIsSaidAfterTheTable) {
     make_folder("B", spread_readings(10, 100, 40, 7));
     ASSERT_EQ(mkdir((folder / "compare.html").c_str(), 0755), 0);
     std::string console = run({"-compare", "A", "B"}).console;
-    const std::string ending = ", rank test).\nError: Failed to write compare.html.\n";
+    const std::string ending = " (80% power).\nError: Failed to write compare.html.\n";
     ASSERT_GE(console.size(), ending.size());
     EXPECT_EQ(console.substr(console.size() - ending.size()), ending) << console;
     EXPECT_EQ(folder_names(folder / "compare.html").size(), size_t(0));

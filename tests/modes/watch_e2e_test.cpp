@@ -301,7 +301,7 @@ TEST_F(Watch, ScreenshotWrittenInPiecesIsReadOnceAfterTheLastPiece) {
     EXPECT_EQ(lines_after(2, 1000),
               (std::vector<std::string>{WATCHING, reading_line(375, "shot.png")}));
     EXPECT_EQ(program.stop(), 1);
-    EXPECT_EQ(program.lines().back(), "Read 1 screenshots, average damage 62.5%");
+    EXPECT_EQ(program.lines().back(), "Read 1 screenshots, average damage 62.5% (health left 37.5%)");
 }
 
 // A writer that has written the whole screenshot but still holds the file:
@@ -418,7 +418,7 @@ TEST_F(Watch, InterruptEndsItWithTheSummaryAndLeavesNothingBehind) {
     EXPECT_EQ(program.lines(),
               (std::vector<std::string>{WATCHING, reading_line(500, "a.png"),
                                         reading_line(800, "b.png"), "Error: Failed to load c.png",
-                                        "Read 2 screenshots, average damage 35.0%"}));
+                                        "Read 2 screenshots, average damage 35.0% (health left 65.0%)"}));
     if (!under_wine()) {
         EXPECT_EQ(program.leftovers(), std::vector<std::string>{});
     }
@@ -446,7 +446,7 @@ TEST_F(Watch, FolderRemovedEndsIt) {
     EXPECT_EQ(program.wait_for_end(), 1);
     EXPECT_EQ(program.lines(),
               (std::vector<std::string>{WATCHING, reading_line(900, "one.png"), GONE,
-                                        "Read 1 screenshots, average damage 10.0%"}));
+                                        "Read 1 screenshots, average damage 10.0% (health left 90.0%)"}));
 }
 
 TEST_F(Watch, FolderRenamedEndsIt) {
@@ -577,7 +577,7 @@ TEST_F(Watch, WithoutInotifyItLooksEverySecond) {
               (std::vector<std::string>{WATCHING, FALLBACK, reading_line(650, "new.png"),
                                         reading_line(125, "slow.png")}));
     EXPECT_EQ(program.stop(), 1);
-    EXPECT_EQ(program.lines().back(), "Read 2 screenshots, average damage 61.3%");
+    EXPECT_EQ(program.lines().back(), "Read 2 screenshots, average damage 61.3% (health left 38.7%)");
 }
 
 #endif
@@ -650,7 +650,7 @@ TEST_F(WatchClipboard, DamagedScreenshotEmptiesItAndTheWatchGoesOn) {
                                         reading_line(537, "good.png")}));
     EXPECT_EQ(settled_text("53.7%"), "53.7%");
     EXPECT_EQ(program.stop(), 1);
-    EXPECT_EQ(program.lines().back(), "Read 1 screenshots, average damage 46.3%");
+    EXPECT_EQ(program.lines().back(), "Read 1 screenshots, average damage 46.3% (health left 53.7%)");
     if (tool.empty()) {
         EXPECT_EQ(program.leftovers(), std::vector<std::string>{});
     }
@@ -680,7 +680,7 @@ TEST_F(Watch, ClipboardHelperThatNeverEndsHoldsNothingUp) {
     EXPECT_EQ(program.lines(),
               (std::vector<std::string>{WATCHING, reading_line(500, "a.png"),
                                         reading_line(800, "b.png"),
-                                        "Read 2 screenshots, average damage 35.0%"}));
+                                        "Read 2 screenshots, average damage 35.0% (health left 65.0%)"}));
     EXPECT_EQ(program.leftovers(), std::vector<std::string>{});
     EXPECT_EQ(read_file(errors),
               "healthgauge: the clipboard was not set (its helper did not finish in 3 s)\n");

@@ -44,14 +44,14 @@ TEST(WatchOptions, WatchAndWInAnyCaseAndTheLastOptionWins) {
 
 TEST(WatchSummary, DamageOfTheTruncatedAverageReading) {
     EXPECT_EQ(summary(0, 0), "Read 0 screenshots");
-    EXPECT_EQ(summary(1, 1000), "Read 1 screenshots, average damage 0.0%");
-    EXPECT_EQ(summary(1, 0), "Read 1 screenshots, average damage 100.0%");
-    EXPECT_EQ(summary(2, 500 + 800), "Read 2 screenshots, average damage 35.0%");
+    EXPECT_EQ(summary(1, 1000), "Read 1 screenshots, average damage 0.0% (health left 100.0%)");
+    EXPECT_EQ(summary(1, 0), "Read 1 screenshots, average damage 100.0% (health left 0.0%)");
+    EXPECT_EQ(summary(2, 500 + 800), "Read 2 screenshots, average damage 35.0% (health left 65.0%)");
     // (1000 + 1000 + 999) / 3 = 999.67, truncated to 999: 0.1% damage.
-    EXPECT_EQ(summary(3, 2999), "Read 3 screenshots, average damage 0.1%");
+    EXPECT_EQ(summary(3, 2999), "Read 3 screenshots, average damage 0.1% (health left 99.9%)");
     // Many readings: the sum runs past 32 bits.
     EXPECT_EQ(summary(5000000, uint64_t(5000000) * 999),
-              "Read 5000000 screenshots, average damage 0.1%");
+              "Read 5000000 screenshots, average damage 0.1% (health left 99.9%)");
 }
 
 namespace {

@@ -2,6 +2,7 @@
 #include "modes/compare/compare.h"
 
 #include "figures/compare_figures.h"
+#include "figures/compare_names.h"
 #include "figures/damage.h"
 #include "modes/compare/compare_page.h"
 #include "modes/messages.h"
@@ -34,6 +35,19 @@ static bool read_folder(const char* folder, FolderDamage* out, int* error) {
     return readings != nullptr;
 }
 
+// Lists a folder, and only lists it: false, with the error line and the
+// system's reason on standard error, when it cannot be.
+static bool folder_listable(const char* folder) {
+    bool listed = file_list_list_folder(folder);
+    int error = file_list.error;
+    file_list_release();
+    if (!listed) {
+        printf("Error: Cannot read the folder %s.\n", folder);
+        print_file_reason(folder, error);
+    }
+    return listed;
+}
+
 // The folder's error line, if it has one, and the system's reason.
 static bool folder_failed(const FolderDamage& folder, bool listed, int error) {
     if (!listed) {
@@ -53,10 +67,12 @@ static void show_comparison(FolderDamage* a, FolderDamage* b, const char* run_fo
     }
     printf("Comparing %s (%u screenshot%s read) with %s (%u read)\n", a->name, a->count,
            a->count == 1 ? "" : "s", b->name, b->count);
-    char table[COMPARE_TABLE_SIZE], sentence[COMPARE_SENTENCE_SIZE];
+    char table[COMPARE_TABLE_SIZE], sentence[COMPARE_SENTENCE_SIZE], power[COMPARE_SENTENCE_SIZE];
     compare_table_text(comparison, table);
-    compare_sentence(comparison, sentence);
+    FolderNames names = compare_folder_names(a->name, b->name);
+    compare_sentence(comparison, names.a, names.b, sentence);
     printf("%s%s\n", table, sentence);
+    if (compare_power_sentence(comparison, power)) printf("%s\n", power);
     fflush(stdout);
 
     // In the run folder; A and B keep the names they were typed with, in the
@@ -78,12 +94,18 @@ void run_compare(const char* folder_a, const char* folder_b, const char* run_fol
         printf("Error: -compare needs two folders: healthgauge -compare FOLDER_A FOLDER_B\n");
         return;
     }
+    // Both folders are listed before either is read: a mistyped one costs
+    // no reading. A folder named twice is said once.
+    bool same = strcmp(folder_a, folder_b) == 0;
+    bool listable_a = folder_listable(folder_a);
+    bool listable_b = same ? listable_a : folder_listable(folder_b);
+    if (!listable_a || !listable_b) return;
     FolderDamage a, b = {folder_b, nullptr, 0, 0};
     int error_a = 0, error_b = 0;
     bool listed_a = read_folder(folder_a, &a, &error_a);
     // A folder named twice that failed the first time is not read again:
     // its messages would only be said twice.
-    bool again = strcmp(folder_a, folder_b) == 0 && (!listed_a || a.count == 0);
+    bool again = same && (!listed_a || a.count == 0);
     bool listed_b = !again && read_folder(folder_b, &b, &error_b);
     bool failed_a = folder_failed(a, listed_a, error_a);
     bool failed_b = again || folder_failed(b, listed_b, error_b);

@@ -5,13 +5,14 @@
 // Lists and reads the folders A and B exactly as a scan reads its folder
 // (scan.h: top level only, every core, each failing screenshot's message),
 // writes nothing into either, then prints the table of the two and one
-// sentence (compare_figures.h) and writes compare.html to the run folder
+// sentence, and without a clear difference the power line (compare_figures.h) and writes compare.html to the run folder
 // (compare_page.h) through the atomic output file: "Saved compare.html" or
 // "Error: Failed to write compare.html.". The folders are named as typed.
 //
 // Errors, one line each, and then nothing more is done:
 //   Error: -compare needs two folders: healthgauge -compare FOLDER_A FOLDER_B
-//   Error: Cannot read the folder A.
+//   Error: Cannot read the folder A.     (with the reason on standard error;
+//                                         neither folder is read)
 //   Error: No screenshot could be read in A.
 #pragma once
 

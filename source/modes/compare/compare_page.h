@@ -1,7 +1,8 @@
 // compare_page.h - compare.html, the page of the compare mode.
 //
 // One self-contained page (inline CSS and SVG, no script, nothing fetched):
-// the table and the sentence of the console (compare_figures.h), the two
+// the table, the sentence and the power line of the console
+// (compare_figures.h), the two
 // damage histograms overlaid on the report's bins (pages/chart.h: a bar of
 // its own for 0.0%, then five-point bins) as shares of each folder, the two
 // cumulative curves (the share of screenshots at or below each damage), each

@@ -107,6 +107,8 @@ void stop_requests_start() {
 
 bool stop_requested() { return stop_flag != 0; }
 
+bool stop_ends_session() { return false; }
+
 void wait_for_stop_request(int timeout_ms) {
     if (stop_requested()) return;
     struct pollfd fd = {stop_pipe[0], POLLIN, 0};  // a fd of -1 is passed over

@@ -31,6 +31,7 @@ volatile LONG pending_used[SLOTS];
 bool handler_installed = false;
 volatile LONG stopping_softly = 0;
 volatile LONG stop_flag = 0;
+volatile LONG session_ending = 0;
 HANDLE stop_event = nullptr;
 
 bool ends_the_session(DWORD type) {
@@ -44,6 +45,7 @@ BOOL WINAPI on_console_event(DWORD type) {
         }
         return FALSE;  // the default handler then ends the program
     }
+    if (ends_the_session(type)) InterlockedExchange(&session_ending, 1);
     InterlockedExchange(&stop_flag, 1);
     if (stop_event) SetEvent(stop_event);
     if (ends_the_session(type)) Sleep(INFINITE);  // the main thread ends the process
@@ -67,6 +69,8 @@ void stop_requests_start() {
 }
 
 bool stop_requested() { return InterlockedCompareExchange(&stop_flag, 0, 0) != 0; }
+
+bool stop_ends_session() { return InterlockedCompareExchange(&session_ending, 0, 0) != 0; }
 
 void wait_for_stop_request(int timeout_ms) {
     if (stop_requested()) return;

@@ -1,0 +1,361 @@
+// When the program could be wrong without saying so: a mistyped folder
+// stops the run before anything is read or written.
+#include "support/program_run.h"
+
+#include <algorithm>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <poll.h>
+#include <thread>
+
+namespace {
+
+// A run's standard output, standard error and exit status; -1 when it did
+// not end within the limit (it was then killed).
+struct BoundedRun {
+    std::string console, errors;
+    int status;
+};
+
+std::string without_carriage_returns(std::string text) {
+    if (!is_wine_run()) return text;
+    std::string::size_type at;
+    while ((at = text.find("\r\n")) != std::string::npos) text.erase(at, 1);
+    return text;
+}
+
+// Runs the program in `where`, killing it when it has not ended after
+// limit_ms (a watch that started watching instead of stopping).
+BoundedRun run_bounded(const std::string& where, std::vector<std::string> arguments,
+                    int limit_ms = 30000) {
+    TempFolder errors;
+    std::string error_path = errors / "stderr";
+    ChildSetup setup;
+    setup.error_fd = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    arguments.insert(arguments.begin(), program_path());
+    StartedProgram started = start_in_folder(where, std::move(arguments), "", setup);
+    close(setup.error_fd);
+    BoundedRun run = {"", "", -1};
+    int status = 0;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+    while (waitpid(started.pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(started.pid, SIGKILL);
+            waitpid(started.pid, &status, 0);
+            status = -1;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (status != -1) run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    int flags = fcntl(started.output, F_GETFL);
+    fcntl(started.output, F_SETFL, flags | O_NONBLOCK);
+    char buffer[4096];
+    ssize_t got;
+    while ((got = read(started.output, buffer, sizeof buffer)) > 0) run.console.append(buffer, got);
+    close(started.output);
+    run.console = without_carriage_returns(run.console);
+    run.errors = without_carriage_returns(read_file(error_path));
+    return run;
+}
+
+const char SAVED_COMPARE[] = "Saved compare.html\n";
+
+const char* const WRITTEN[] = {"raw.txt", "output.txt", "report.html", "report.csv", "compare.html"};
+
+// The name as the Windows program is given it: a drive and backslashes.
+std::string windows_path(const std::string& path) {
+    std::string name = "Z:" + path;
+    for (char& c : name) {
+        if (c == '/') c = '\\';
+    }
+    return name;
+}
+
+class Trust : public EndToEnd {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(mkdir((folder / "shots").c_str(), 0755), 0);
+        ASSERT_TRUE(write_png(screenshot_with_reading(516), folder / "shots/a.png"));
+        ASSERT_TRUE(write_png(screenshot_with_reading(900), folder / "b.png"));
+    }
+    void expect_nothing_written(const std::string& shown) {
+        for (const char* name : WRITTEN) {
+            EXPECT_EQ(file(name), "<missing>") << shown << ": " << name;
+            EXPECT_EQ(read_file(folder / (std::string("shots/") + name)), "<missing>") << shown << ": " << name;
+        }
+    }
+};
+
+std::string shown(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const std::string& argument : arguments) text += " '" + argument + "'";
+    return text;
+}
+
+}  // namespace
+
+TEST_F(Trust, AMistypedFolderStopsEveryModeAfterTheBanner) {
+    std::vector<std::vector<std::string>> cases = {
+        {"-scan", "shots/Varnholt Screenshot"},
+        {"-report", "shot/"},
+        {"-watch", "./shots2"},
+        {"shots/gone.png"},
+        {"-s", "shots", "shots/missing"},
+        {"-c", "shots", "shots", "out/"},
+    };
+    if (is_wine_run()) {
+        cases.push_back({"-scan", "shots\\Varnholt Screenshot"});
+        cases.push_back({"-report", windows_path(folder / "gone")});
+        cases.push_back({"-watch", "C:gone"});
+    }
+    for (const std::vector<std::string>& arguments : cases) {
+        BoundedRun run = run_bounded(folder.path, arguments);
+        EXPECT_EQ(run.status, 1) << shown(arguments);
+        EXPECT_EQ(run.console, BANNER) << shown(arguments);
+        EXPECT_EQ(run.errors, "healthgauge: no such folder or screenshot: '" + arguments.back() + "'\n")
+            << shown(arguments);
+        expect_nothing_written(shown(arguments));
+    }
+}
+
+TEST_F(Trust, ANameWithoutASeparatorIsIgnoredAsBefore) {
+    std::vector<std::vector<std::string>> cases = {{"-scan", "shot"}};
+    // A backslash is a separator on Windows only.
+    if (!is_wine_run()) cases.push_back({"-scan", "shots\\gone"});
+    for (const std::vector<std::string>& arguments : cases) {
+        BoundedRun run = run_bounded(folder.path, arguments);
+        EXPECT_EQ(run.errors, "healthgauge: no such folder or screenshot: '" + arguments.back() + "'\n");
+        EXPECT_NE(run.console.find("Saved raw.txt with 1 percentages"), std::string::npos)
+            << run.console;
+        EXPECT_EQ(file("raw.txt"), "10.0%\r\n") << shown(arguments);
+        EXPECT_EQ(remove((folder / "raw.txt").c_str()), 0);
+    }
+}
+
+TEST_F(Trust, AFolderWithAnEscapedClosingQuoteIsTakenOnWindows) {
+    if (!is_wine_run()) GTEST_SKIP() << "the command line's backslash-quote rule is Windows'";
+    // "Z:\...\shots\" in a batch file arrives as Z:\...\shots"
+    for (const std::string& typed : {std::string("shots\""), windows_path(folder / "shots") + "\""}) {
+        BoundedRun run = run_bounded(folder.path, {"-scan", typed});
+        EXPECT_EQ(run.errors, "") << typed;
+        EXPECT_EQ(read_file(folder / "shots/raw.txt"), "48.4%\r\n") << typed;
+        EXPECT_EQ(remove((folder / "shots/raw.txt").c_str()), 0) << typed;
+    }
+    // Not when what remains is no folder.
+    BoundedRun run = run_bounded(folder.path, {"-scan", "shots\\gone\""});
+    EXPECT_EQ(run.errors, "healthgauge: no such folder or screenshot: 'shots\\gone\"'\n");
+    EXPECT_EQ(run.console, BANNER);
+}
+
+TEST_F(Trust, AComparedFolderThatCannotBeListedStopsBeforeEitherIsRead) {
+    // b.png would be read, and its failure told, if the other folder were.
+    ASSERT_EQ(mkdir((folder / "damaged").c_str(), 0755), 0);
+    ASSERT_TRUE(write_file(folder / "damaged/b.png", "not a picture"));
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string console;
+        std::vector<std::string> reasons;  // whose reason standard error gives
+    };
+    const Case cases[] = {
+        {{"-compare", "damaged", "shots/Varnholt Screenshot"},
+         "Error: Cannot read the folder shots/Varnholt Screenshot.\n",
+         {"shots/Varnholt Screenshot"}},
+        {{"-c", "gone", "damaged"}, "Error: Cannot read the folder gone.\n", {"gone"}},
+        {{"-c", "b.png", "gone"},
+         "Error: Cannot read the folder b.png.\nError: Cannot read the folder gone.\n",
+         {"b.png", "gone"}},
+    };
+    for (const Case& c : cases) {
+        BoundedRun run = run_bounded(folder.path, c.arguments);
+        EXPECT_EQ(run.console, BANNER + c.console) << shown(c.arguments);
+        std::string::size_type at = 0;
+        for (const std::string& name : c.reasons) {
+            at = run.errors.find("healthgauge: " + name + ": ", at);
+            EXPECT_NE(at, std::string::npos) << shown(c.arguments) << "\n" << run.errors;
+        }
+        EXPECT_EQ(run.errors.find("damaged"), std::string::npos) << run.errors;
+        expect_nothing_written(shown(c.arguments));
+    }
+}
+
+namespace {
+
+// A folder of screenshots with these damages (permille, multiples of 50:
+// exact with the 240-pixel bar).
+void make_damage_folder(const std::string& path, const std::vector<uint32_t>& damages) {
+    for (size_t i = 0; i < damages.size(); ++i) {
+        ASSERT_TRUE(write_png(screenshot_with_reading(1000 - damages[i]),
+                              path + "/shot" + std::to_string(i) + ".png"));
+    }
+}
+
+void make_folders(const std::string& root, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        std::string path = root;
+        for (std::string::size_type at = 0, next; at != std::string::npos; at = next) {
+            next = name.find('/', at + 1);
+            path = root + "/" + name.substr(0, next);
+            mkdir(path.c_str(), 0755);
+        }
+    }
+}
+
+}  // namespace
+
+TEST_F(Trust, TheComparisonNamesTheFoldersAndHowManyShotsWouldTell) {
+    std::vector<uint32_t> tens, tens_plus_50, high(12, 900);
+    for (uint32_t i = 0; i < 10; ++i) tens.push_back(100 * i), tens_plus_50.push_back(100 * i + 50);
+    const std::string long_name = "new gear after the long patch of the winter season";
+    make_folders(folder.path, {"runs/monday/shots", "runs/tuesday/shots", "old gear", long_name});
+    make_damage_folder(folder / "runs/monday/shots", tens);
+    make_damage_folder(folder / "runs/tuesday/shots", tens_plus_50);
+    make_damage_folder(folder / "old gear", tens);
+    make_damage_folder(folder / long_name, high);
+    // 603 from ceil(2 (z(0.975) + z(0.8))^2 s^2 / 50^2 / 0.955), s^2 = 91666.7
+    // (Python's statistics module).
+    const std::string power =
+        "About 603 screenshots in each folder would tell a difference of 5.0 points (80% power).\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::string comparing, sentence, power;
+    };
+    const Case cases[] = {
+        {{"-compare", "runs/monday/shots", "runs/tuesday/shots/"},
+         "Comparing runs/monday/shots (10 screenshots read) with runs/tuesday/shots/ (10 read)\n",
+         "No clear difference between A and B (p = 0.", power},
+        {{"-compare", "runs/tuesday/shots", "old gear"},
+         "Comparing runs/tuesday/shots (10 screenshots read) with old gear (10 read)\n",
+         "No clear difference between shots and old gear (p = 0.", power},
+        {{"-c", "old gear", long_name},
+         "Comparing old gear (10 screenshots read) with " + long_name + " (12 read)\n",
+         "new gear after the ... the winter season does more damage than old gear (p ", ""},
+    };
+    for (const Case& c : cases) {
+        BoundedRun run = run_bounded(folder.path, c.arguments);
+        EXPECT_EQ(run.errors, "") << shown(c.arguments);
+        EXPECT_EQ(run.console.find(std::string(BANNER) + c.comparing), 0u) << run.console;
+        EXPECT_NE(run.console.find("\n" + c.sentence), std::string::npos) << run.console;
+        std::string tail = ", rank test).\n" + c.power + SAVED_COMPARE;
+        EXPECT_EQ(run.console.substr(run.console.size() - std::min(tail.size(), run.console.size())), tail)
+            << run.console;
+        std::string page = file("compare.html");
+        EXPECT_NE(page.find("id=\"verdict\">" + c.sentence), std::string::npos) << shown(c.arguments);
+        EXPECT_EQ(page.find("id=\"power\">" + c.power.substr(0, c.power.size() - 1) + "</p>") !=
+                      std::string::npos,
+                  !c.power.empty())
+            << shown(c.arguments);
+        EXPECT_NE(page.find("<dt>Screenshots that would tell</dt>"), std::string::npos);
+    }
+}
+
+namespace {
+
+// What a terminal shows of the bytes, roughly: control sequences dropped,
+// a cursor moved forward (Wine's console draws spaces so) as spaces.
+std::string shown_text(const std::string& bytes) {
+    std::string text;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] != '\x1b' || i + 1 >= bytes.size() || bytes[i + 1] != '[') {
+            if (bytes[i] != '\r') text += bytes[i];
+            continue;
+        }
+        size_t end = i + 2;
+        while (end < bytes.size() && !isalpha(static_cast<unsigned char>(bytes[end]))) ++end;
+        if (end < bytes.size() && bytes[end] == 'C') text.append(std::max(1, atoi(&bytes[i + 2])), ' ');
+        i = end;
+    }
+    return text;
+}
+
+// The program on a pseudo-terminal of its own (its controlling terminal, so
+// ^C there interrupts it), with HEALTHGAUGE_NO_PAUSE unset.
+struct TerminalRun {
+    pid_t pid = -1;
+    int master = -1;
+    std::string received;
+
+    bool start(const std::string& folder, std::vector<std::string> arguments) {
+        master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return false;
+        std::string terminal_name = ptsname(master);
+        arguments.insert(arguments.begin(), program_path());
+        std::string runner = environment("HEALTHGAUGE_RUNNER");
+        if (!runner.empty()) arguments.insert(arguments.begin(), runner);
+        pid = fork();
+        if (pid == 0) {
+            setsid();
+            int terminal = open(terminal_name.c_str(), O_RDWR);
+            if (terminal < 0 || chdir(folder.c_str()) != 0) _exit(127);
+            for (int fd : {0, 1, 2}) dup2(terminal, fd);
+            close(terminal);
+            close(master);
+            unsetenv("HEALTHGAUGE_NO_PAUSE");
+            unsetenv("DISPLAY");
+            unsetenv("WAYLAND_DISPLAY");
+            std::vector<char*> argv;
+            for (std::string& argument : arguments) argv.push_back(&argument[0]);
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        return pid > 0;
+    }
+    // Reads until text has arrived or limit_ms pass; whether it arrived.
+    bool wait_for(const std::string& text, int limit_ms = 20000) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+        while (shown_text(received).find(text) == std::string::npos) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            pollfd poll_fd = {master, POLLIN, 0};
+            if (poll(&poll_fd, 1, 100) <= 0) continue;
+            char buffer[1024];
+            ssize_t got = read(master, buffer, sizeof buffer);
+            if (got <= 0) return shown_text(received).find(text) != std::string::npos;
+            received.append(buffer, static_cast<size_t>(got));
+        }
+        return true;
+    }
+    void type(const char* keys) { EXPECT_EQ(write(master, keys, strlen(keys)), ssize_t(strlen(keys))); }
+    // The exit status once it ended within limit_ms, else -1.
+    int ended(int limit_ms) {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
+        int status = 0;
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (std::chrono::steady_clock::now() > deadline) return -1;
+            wait_for("\x01", 50);  // keeps the terminal drained
+        }
+        pid = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+    ~TerminalRun() {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        if (master >= 0) close(master);
+    }
+};
+
+}  // namespace
+
+TEST_F(Trust, CtrlCLeavesTheWatchSummaryOnScreenInAWindowOfItsOwn) {
+    TerminalRun watch;
+    ASSERT_TRUE(watch.start(folder.path, {"-watch"}));
+    ASSERT_TRUE(watch.wait_for("Press Ctrl+C to stop.")) << shown_text(watch.received);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    watch.type("\x03");
+    ASSERT_TRUE(watch.wait_for("Read 0 screenshots")) << shown_text(watch.received);
+    if (!is_wine_run()) {  // no console window of its own: no pause
+        EXPECT_EQ(watch.ended(10000), 1) << watch.received;
+        EXPECT_EQ(shown_text(watch.received).find("Press Enter"), std::string::npos);
+        return;
+    }
+    // Wine, like Windows after a double-click, shows the console one process.
+    ASSERT_TRUE(watch.wait_for("Press Enter to close this window.")) << shown_text(watch.received);
+    std::string shown = shown_text(watch.received);
+    EXPECT_LT(shown.find("Read 0 screenshots"), shown.find("Press Enter")) << shown;
+    EXPECT_EQ(watch.ended(1000), -1) << "it did not wait";
+    watch.type("\r");
+    EXPECT_EQ(watch.ended(10000), 1) << watch.received;
+}
