@@ -1,4 +1,6 @@
-# healthgauge - the everyday commands. Each installs what it needs first.
+# healthgauge - the everyday commands. Each installs what it needs first
+# (scripts/install-deps, by tier: make check only what the plain build and its
+# tests use; make test everything).
 #
 #   make          build build/healthgauge
 #   make demo     run the tool on the sample screenshots in examples/
@@ -36,20 +38,23 @@ all: build
 deps:
 	@scripts/install-deps
 
-build: deps
+build:
+	@scripts/install-deps build
 	@cmake --preset default >/dev/null
 	@cmake --build build -j $(JOBS) -- --no-print-directory
 
 demo: build
 	@scripts/demo build/healthgauge
 
-check: deps
+check:
+	@scripts/install-deps build test
 	@scripts/check
 
 test: deps
 	@scripts/run-tests
 
-tsan: deps
+tsan:
+	@scripts/install-deps build test
 	@scripts/tsan
 
 bench: deps
@@ -69,13 +74,15 @@ bench-report: deps
 bench-bombs: deps
 	@scripts/bench/bombs
 
-fuzz: deps
+fuzz:
+	@scripts/install-deps build fuzz
 	@scripts/fuzz $(FUZZ_SECONDS)
 
 install: build
 	@cmake --install build --prefix "$(PREFIX)"
 
-package: deps
+package:
+	@scripts/install-deps build release
 	@scripts/build-deb
 
 windows-zip: windows
@@ -85,7 +92,8 @@ examples: build
 	@cmake --build build --target make_examples -- --no-print-directory
 	@build/tests/make_examples examples
 
-windows: deps
+windows:
+	@scripts/install-deps build cross
 	@cmake --preset windows >/dev/null
 	@cmake --build build-windows -j $(JOBS)
 
