@@ -196,8 +196,7 @@ TEST_F(EndToEnd, ScanInterruptedLeavesNoTemporaryFile) {
     const std::set<std::string> names = folder_names(folder.path);
 
     for (int signal_number : {SIGINT, SIGTERM}) {
-        StartedProgram started =
-            start_in_folder(folder.path, {program_path(), "-scan"}, "", ChildSetup());
+        StartedProgram started = start_program(folder.path, {"-scan"});
         ASSERT_GT(started.pid, 0);
         bool temporary_seen = false;
         for (int wait = 0; wait < 2000 && !temporary_seen; ++wait) {

@@ -125,21 +125,15 @@ struct ScanOutcome {
 };
 
 // A scan (or another mode) with HEALTHGAUGE_THREADS set to threads (unset
-// when null), its standard error going to a file.
+// when null), its standard error kept.
 ScanOutcome scan_with_threads(const TempFolder& folder, const char* threads,
                               const char* option = "-scan") {
-    TempFolder errors;
-    std::string error_path = errors / "stderr";
-    int error_fd = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    EXPECT_GE(error_fd, 0);
     ChildSetup setup;
     if (threads) setup.settings.emplace_back("HEALTHGAUGE_THREADS", threads);
-    setup.error_fd = error_fd;
+    setup.keep_errors = true;
     ProgramRun run = run_program(folder.path, {option}, "", setup);
-    close(error_fd);
     EXPECT_EQ(run.status, 1);
-    return {run.console, read_file(folder / "raw.txt"), read_file(folder / "output.txt"),
-            read_file(error_path)};
+    return {run.console, read_file(folder / "raw.txt"), read_file(folder / "output.txt"), run.errors};
 }
 
 }  // namespace

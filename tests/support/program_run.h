@@ -21,7 +21,9 @@
 #include <linux/capability.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <ctime>
 #include <functional>
+#include <poll.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -31,11 +33,6 @@
 const char BANNER[] = "Varnholt screenshot health gauge tool v1.02 (by Tamsel)\n\n";
 const char PROCESSING[] = "Processing screenshots...\n";
 const char SAVED_OUTPUT[] = "Saved output.txt with percentage average information\n";
-
-struct ProgramRun {
-    std::string console;
-    int status;
-};
 
 inline std::string environment(const char* name, const char* fallback = "") {
     const char* value = getenv(name);
@@ -59,21 +56,27 @@ struct ChildSetup {
     std::vector<std::pair<std::string, std::string>> settings;
     // Environment variables taken away.
     std::vector<std::string> unset;
-    // Standard error goes here instead of the test's, when not -1.
-    int error_fd = -1;
+    // Standard error is kept (ProgramRun::errors) instead of going to the
+    // test's.
+    bool keep_errors = false;
     // Descriptors the program is started without (0, 1, 2: its standard
     // streams closed, as `healthgauge >&-` does).
     std::vector<int> closed;
     // Standard output is a pipe whose reader has already closed it.
     bool output_unread = false;
+    // The program leads a process group of its own (so that the whole group
+    // can be stopped, continued or looked at).
+    bool own_group = false;
+    // Runs in the child last, just before the program starts.
+    std::function<void()> last_step;
 };
 
 constexpr int SETUP_FAILED = 125;
 
 inline void set_up_child(const ChildSetup& setup) {
+    if (setup.own_group) setpgid(0, 0);
     for (const auto& setting : setup.settings) setenv(setting.first.c_str(), setting.second.c_str(), 1);
     for (const std::string& name : setup.unset) unsetenv(name.c_str());
-    if (setup.error_fd >= 0) dup2(setup.error_fd, STDERR_FILENO);
     if (setup.output_unread) {
         int fds[2];
         if (pipe(fds) != 0 || dup2(fds[1], STDOUT_FILENO) < 0) _exit(SETUP_FAILED);
@@ -94,6 +97,7 @@ inline void set_up_child(const ChildSetup& setup) {
             _exit(SETUP_FAILED);
         }
     }
+    if (setup.last_step) setup.last_step();
 }
 
 // True when a child can be set up so (the superuser giving up its override
@@ -109,26 +113,56 @@ inline bool child_setup_works(const ChildSetup& setup) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// A program started with its standard output on a pipe.
+inline uint64_t now_ms() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+}
+
+// A started program: its standard output read so far, from a pipe.
 struct StartedProgram {
-    pid_t pid;
-    int output;
+    pid_t pid = -1;
+    int output = -1;
+    // An unlinked file that holds standard error, when it is kept.
+    int errors = -1;
+    // The program's own group, when it has one.
+    pid_t group = -1;
+    // Carriage returns before line feeds stand for nothing (the Windows
+    // program's console under HEALTHGAUGE_CONSOLE_CRLF).
+    bool crlf = false;
+    std::string console;
+};
+
+// What a program printed and how it ended.
+struct ProgramRun {
+    std::string console;
+    // Its exit status, 128 plus the signal that ended it, or -1 when it did
+    // not end in time (it was killed then).
+    int status = -1;
+    std::string errors;  // with ChildSetup::keep_errors
 };
 
 // Starts a command in folder, through HEALTHGAUGE_RUNNER when that is set.
 // Without a display (the default) it leaves the desktop's clipboard alone.
 inline StartedProgram start_in_folder(const std::string& folder, std::vector<std::string> arguments,
-                               const std::string& display, const ChildSetup& setup) {
+                                      const std::string& display = "",
+                                      const ChildSetup& setup = {}) {
     std::string runner = environment("HEALTHGAUGE_RUNNER");
     if (!runner.empty()) arguments.insert(arguments.begin(), runner);
 
+    StartedProgram started;
+    if (setup.keep_errors) {
+        std::string pattern = environment("TMPDIR", "/tmp") + "/healthgauge-errors-XXXXXX";
+        started.errors = mkostemp(&pattern[0], O_CLOEXEC);
+        if (started.errors < 0) return started;
+        unlink(pattern.c_str());
+    }
     int fds[2];
-    if (pipe(fds) != 0) return {-1, -1};
+    if (pipe2(fds, O_CLOEXEC) != 0) return started;
     pid_t pid = fork();
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
-        close(fds[0]);
-        close(fds[1]);
+        if (started.errors >= 0) dup2(started.errors, STDERR_FILENO);
         if (chdir(folder.c_str()) != 0) _exit(127);
         unsetenv("WAYLAND_DISPLAY");
         if (display.empty()) {
@@ -144,44 +178,132 @@ inline StartedProgram start_in_folder(const std::string& folder, std::vector<std
         _exit(127);
     }
     close(fds[1]);
-    return {pid, fds[0]};
+    if (pid < 0) {
+        close(fds[0]);
+        return started;
+    }
+    // Set from both sides: either may run first.
+    if (setup.own_group) {
+        setpgid(pid, pid);
+        started.group = pid;
+    }
+    started.pid = pid;
+    started.output = fds[0];
+    return started;
 }
 
-// Collects the started program's standard output until it ends. The status
-// is its exit status, or 128 plus the signal that ended it.
-inline ProgramRun finish(StartedProgram started) {
-    if (started.pid < 0) return {"<pipe failed>", -1};
-    ProgramRun run = {"", -1};
+// Reads what the program prints within timeout_ms (one read at the most);
+// false once its output has ended.
+inline bool read_output(StartedProgram& started, int timeout_ms) {
+    if (started.output < 0) return false;
+    struct pollfd ready = {started.output, POLLIN, 0};
+    if (poll(&ready, 1, timeout_ms) <= 0) return true;
     char buffer[4096];
-    ssize_t got;
-    while ((got = read(started.output, buffer, sizeof buffer)) > 0) run.console.append(buffer, got);
-    close(started.output);
+    ssize_t got = read(started.output, buffer, sizeof buffer);
+    if (got <= 0) {
+        close(started.output);
+        started.output = -1;
+        return false;
+    }
+    started.console.append(buffer, static_cast<size_t>(got));
+    return true;
+}
+
+// The text with every carriage return before a line feed dropped.
+inline std::string without_crlf(std::string text) {
+    std::string::size_type at = 0;
+    while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
+    return text;
+}
+
+// What the program has printed so far.
+inline std::string printed(const StartedProgram& started) {
+    return started.crlf ? without_crlf(started.console) : started.console;
+}
+
+// Kills the program at once (it never ends otherwise) and lets it go.
+inline void kill_program(StartedProgram& started) {
+    if (started.pid > 0) {
+        kill(started.pid, SIGKILL);
+        waitpid(started.pid, nullptr, 0);
+        started.pid = -1;
+    }
+    if (started.output >= 0) close(started.output);
+    if (started.errors >= 0) close(started.errors);
+    started.output = started.errors = -1;
+}
+
+constexpr int NO_TIME_LIMIT = -1;
+
+// Collects the program's output until it ends, for at most timeout_ms (then
+// it is killed and the status is -1).
+inline ProgramRun finish(StartedProgram& started, int timeout_ms = NO_TIME_LIMIT) {
+    ProgramRun run;
+    if (started.pid < 0) {
+        run.console = "<the program did not start>";
+        kill_program(started);
+        return run;
+    }
+    uint64_t until = now_ms() + static_cast<uint64_t>(timeout_ms < 0 ? 0 : timeout_ms);
+    auto time_left = [&]() -> int {
+        if (timeout_ms < 0) return -1;
+        uint64_t now = now_ms();
+        return now >= until ? 0 : static_cast<int>(until - now);
+    };
+    while (started.output >= 0 && time_left() != 0) read_output(started, time_left());
     int status = 0;
-    waitpid(started.pid, &status, 0);
+    for (;;) {
+        pid_t done = waitpid(started.pid, &status, timeout_ms < 0 ? 0 : WNOHANG);
+        if (done == started.pid) break;
+        if (time_left() == 0) {
+            run.console = printed(started);
+            kill_program(started);
+            return run;
+        }
+        usleep(10000);
+    }
+    started.pid = -1;
+    run.console = printed(started);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (started.errors >= 0) {
+        char buffer[4096];
+        ssize_t got;
+        for (off_t at = 0; (got = pread(started.errors, buffer, sizeof buffer, at)) > 0; at += got) {
+            run.errors.append(buffer, static_cast<size_t>(got));
+        }
+        if (started.crlf) run.errors = without_crlf(run.errors);
+    }
+    kill_program(started);
     return run;
 }
 
 // Runs a command in folder and collects its standard output.
 inline ProgramRun run_in_folder(const std::string& folder, std::vector<std::string> arguments,
-                         const std::string& display = "", const ChildSetup& setup = {}) {
-    return finish(start_in_folder(folder, std::move(arguments), display, setup));
+                                const std::string& display = "", const ChildSetup& setup = {}) {
+    StartedProgram started = start_in_folder(folder, std::move(arguments), display, setup);
+    return finish(started);
 }
 
 inline std::string program_path() {
     return environment("HEALTHGAUGE_PROGRAM", HEALTHGAUGE_DEFAULT_PROGRAM);
 }
 
-// Runs the program in folder with the given arguments.
-inline ProgramRun run_program(const std::string& folder, std::vector<std::string> arguments,
-                       const std::string& display = "", const ChildSetup& setup = {}) {
+// Starts the program in folder with the given arguments.
+inline StartedProgram start_program(const std::string& folder, std::vector<std::string> arguments,
+                                    const std::string& display = "", const ChildSetup& setup = {}) {
     arguments.insert(arguments.begin(), program_path());
-    ProgramRun run = run_in_folder(folder, std::move(arguments), display, setup);
-    if (!environment("HEALTHGAUGE_CONSOLE_CRLF").empty()) {
-        std::string::size_type at;
-        while ((at = run.console.find("\r\n")) != std::string::npos) run.console.erase(at, 1);
-    }
-    return run;
+    StartedProgram started = start_in_folder(folder, std::move(arguments), display, setup);
+    started.crlf = !environment("HEALTHGAUGE_CONSOLE_CRLF").empty();
+    return started;
+}
+
+// Runs the program in folder with the given arguments, for at most
+// timeout_ms.
+inline ProgramRun run_program(const std::string& folder, std::vector<std::string> arguments,
+                              const std::string& display = "", const ChildSetup& setup = {},
+                              int timeout_ms = NO_TIME_LIMIT) {
+    StartedProgram started = start_program(folder, std::move(arguments), display, setup);
+    return finish(started, timeout_ms);
 }
 
 // Layout 5 has a 240-pixel bar: every reading used below is exact with it.
