@@ -218,11 +218,8 @@ TEST_F(EndToEnd, ReportCsvReadsBackRowForRowWithACsvReader) {
         }
         EXPECT_EQ(row[1].size(), 19u) << shot.name;
         if (shot.reading >= 0) {
-            int damage = 1000 - shot.reading;
-            EXPECT_EQ(row[2], std::to_string(shot.reading / 10) + "." + std::to_string(shot.reading % 10))
-                << shot.name;
-            EXPECT_EQ(row[3], std::to_string(damage / 10) + "." + std::to_string(damage % 10))
-                << shot.name;
+            EXPECT_EQ(row[2] + "%", percent(shot.reading)) << shot.name;
+            EXPECT_EQ(row[3] + "%", percent(1000 - shot.reading)) << shot.name;
             EXPECT_EQ(row[4], "read") << shot.name;
             EXPECT_NE(row[5].find("\xC3\x97"), std::string::npos) << shot.name;
             EXPECT_FALSE(row[6].empty()) << shot.name;

@@ -26,8 +26,7 @@ int64_t rounded(int64_t num, int64_t den) {
 
 std::string percent_text(int64_t tenths, bool with_sign) {
     std::string sign = !with_sign || tenths == 0 ? "" : tenths > 0 ? "+" : "-";
-    int64_t size = tenths < 0 ? -tenths : tenths;
-    return sign + std::to_string(size / 10) + "." + std::to_string(size % 10) + "%";
+    return sign + percent(tenths < 0 ? -tenths : tenths);
 }
 
 std::string padded(const std::string& text, size_t width) {

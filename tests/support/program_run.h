@@ -383,12 +383,16 @@ inline std::vector<std::string> make_screenshots(const TempFolder& folder, const
     return names;
 }
 
+// Tenths of a percent (0 or more) as the program prints them: "53.7%".
+inline std::string percent(int64_t tenths) {
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "%";
+}
+
+// raw.txt for the readings (-1: not an image, no line).
 inline std::string damage_lines(const std::vector<int>& readings) {
     std::string text;
     for (int reading : readings) {
-        if (reading < 0) continue;
-        int damage = 1000 - reading;
-        text += std::to_string(damage / 10) + "." + std::to_string(damage % 10) + "%\r\n";
+        if (reading >= 0) text += percent(1000 - reading) + "\r\n";
     }
     return text;
 }
