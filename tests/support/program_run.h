@@ -337,6 +337,58 @@ inline std::vector<std::pair<std::string, std::string>> windows_listing(const st
     return entries;
 }
 
+// The clipboard the program sets: an X display's, read and set with xclip,
+// or, with HEALTHGAUGE_WINDOWS_TOOL set, Wine's, read and set through that
+// tool (run in folder).
+struct ClipboardProbe {
+    std::string display;
+    std::string folder;
+};
+
+inline std::string clipboard_text(const ClipboardProbe& probe) {
+    if (!windows_tool().empty()) return run_windows_tool(probe.folder, {"clipboard"});
+    return run_command("DISPLAY='" + probe.display + "' xclip -selection clipboard -o 2>/dev/null");
+}
+
+inline void put_clipboard_text(const ClipboardProbe& probe, const char* text) {
+    if (!windows_tool().empty()) {
+        run_windows_tool(probe.folder, {"put-text", text});
+    } else {
+        run_command("DISPLAY='" + probe.display + "' xclip -selection clipboard >/dev/null 2>&1", text);
+    }
+}
+
+// The clipboard's text, read again for up to three seconds until it is
+// `expected`: xclip goes to the background before it takes the selection,
+// so a read right after it returns may still see the old text.
+inline std::string settled_clipboard_text(const ClipboardProbe& probe, const std::string& expected) {
+    std::string current = clipboard_text(probe);
+    for (int i = 0; i < 150 && current != expected; ++i) {
+        usleep(20000);
+        current = clipboard_text(probe);
+    }
+    return current;
+}
+
+// Sets the probe up for a test in folder, with "sentinel" on the clipboard.
+// HEALTHGAUGE_TEST_DISPLAY names the X display (scripts/run-tests starts
+// Xvfb for it); without one the test is skipped, or, with
+// HEALTHGAUGE_REQUIRE_CLIPBOARD set, fails.
+inline void open_clipboard(ClipboardProbe* probe, const std::string& folder) {
+    probe->folder = folder;
+    if (windows_tool().empty()) {
+        probe->display = environment("HEALTHGAUGE_TEST_DISPLAY");
+        if (probe->display.empty()) {
+            if (!environment("HEALTHGAUGE_REQUIRE_CLIPBOARD").empty()) {
+                FAIL() << "HEALTHGAUGE_TEST_DISPLAY is not set";
+            }
+            GTEST_SKIP() << "no test display";
+        }
+    }
+    put_clipboard_text(*probe, "sentinel");
+    ASSERT_EQ(settled_clipboard_text(*probe, "sentinel"), "sentinel");
+}
+
 // Names of the folder's entries in the order the platform lists them (Wine
 // sorts them, unlike readdir).
 inline std::vector<std::string> listing_order(const std::string& folder) {
