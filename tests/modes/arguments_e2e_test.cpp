@@ -78,24 +78,6 @@ TEST_F(EndToEnd, AScreenshotNamedInLatestModeIsReadInsteadOfTheNewest) {
     EXPECT_EQ(scan.errors, "healthgauge: no such folder or screenshot: 'new.png'\n");
 }
 
-TEST_F(EndToEnd, AFolderThatCannotBeListedWritesNothing) {
-    if (is_wine_run()) GTEST_SKIP() << "POSIX permissions";
-    ASSERT_EQ(mkdir((folder / "locked").c_str(), 0755), 0);
-    make_shot(folder / "locked/a.png", 516, 1000);
-    ASSERT_EQ(chmod((folder / "locked").c_str(), 0), 0);
-    ChildSetup setup;
-    setup.obey_permissions = true;
-    ProgramRun scan = run_with_errors(folder.path, {"-r", "locked"}, setup);
-    chmod((folder / "locked").c_str(), 0755);
-    EXPECT_EQ(scan.console.substr(0, scan.console.find("Error: Didn't")),
-              std::string(BANNER) + PROCESSING + "FindFirstFile failed (13)\n");
-    for (const char* name : {"raw.txt", "output.txt", "report.html", "report.csv"}) {
-        EXPECT_EQ(file(name), "<missing>") << name;
-        EXPECT_EQ(read_file(folder / (std::string("locked/") + name)), "<missing>") << name;
-    }
-    EXPECT_EQ(scan.errors, "healthgauge: the folder cannot be listed: Permission denied\n");
-}
-
 // ---- Why, on standard error -----------------------------------------------------
 
 TEST_F(EndToEnd, FailuresGiveTheirReasonOnStandardErrorOnly) {
