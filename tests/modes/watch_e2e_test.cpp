@@ -282,33 +282,31 @@ TEST_F(Watch, TerminateEndsItTheSameWay) {
     EXPECT_EQ(lines(program), (std::vector<std::string>{WATCHING, "Read 0 screenshots"}));
 }
 
-TEST_F(Watch, FolderRemovedEndsIt) {
+// The watched folder removed (once its screenshot is read) or renamed.
+TEST_F(Watch, FolderRemovedOrRenamedEndsIt) {
     if (is_wine_run()) GTEST_SKIP() << "Wine keeps the working folder of a program";
-    TempFolder outer;
-    std::string inner = outer / "shots";
-    ASSERT_EQ(mkdir(inner.c_str(), 0755), 0);
-    start("", {}, inner);
-    if (HasFatalFailure()) return;
-    ASSERT_TRUE(write_file(inner + "/one.png", png_with_reading(900)));
-    ASSERT_TRUE(wait_for_lines(program, 2));
-    ASSERT_EQ(remove((inner + "/one.png").c_str()), 0);
-    ASSERT_EQ(rmdir(inner.c_str()), 0);
-    EXPECT_EQ(finish(program, 10000).status, 1);
-    EXPECT_EQ(lines(program),
-              (std::vector<std::string>{WATCHING, reading_line(900, "one.png"), GONE,
-                                        "Read 1 screenshots, average damage 10.0%"}));
-}
-
-TEST_F(Watch, FolderRenamedEndsIt) {
-    if (is_wine_run()) GTEST_SKIP() << "Wine keeps the working folder of a program";
-    TempFolder outer;
-    std::string inner = outer / "shots";
-    ASSERT_EQ(mkdir(inner.c_str(), 0755), 0);
-    start("", {}, inner);
-    if (HasFatalFailure()) return;
-    ASSERT_EQ(rename(inner.c_str(), (outer / "old shots").c_str()), 0);
-    EXPECT_EQ(finish(program, 10000).status, 1);
-    EXPECT_EQ(lines(program), (std::vector<std::string>{WATCHING, GONE, "Read 0 screenshots"}));
+    for (bool removed : {true, false}) {
+        SCOPED_TRACE(removed ? "removed" : "renamed");
+        TempFolder outer;
+        std::string inner = outer / "shots";
+        ASSERT_EQ(mkdir(inner.c_str(), 0755), 0);
+        start("", {}, inner);
+        if (HasFatalFailure()) return;
+        std::vector<std::string> expected = {WATCHING};
+        if (removed) {
+            ASSERT_TRUE(write_file(inner + "/one.png", png_with_reading(900)));
+            ASSERT_TRUE(wait_for_lines(program, 2));
+            ASSERT_EQ(remove((inner + "/one.png").c_str()), 0);
+            ASSERT_EQ(rmdir(inner.c_str()), 0);
+            expected.insert(expected.end(), {reading_line(900, "one.png"), GONE,
+                                             "Read 1 screenshots, average damage 10.0%"});
+        } else {
+            ASSERT_EQ(rename(inner.c_str(), (outer / "old shots").c_str()), 0);
+            expected.insert(expected.end(), {GONE, "Read 0 screenshots"});
+        }
+        EXPECT_EQ(finish(program, 10000).status, 1);
+        EXPECT_EQ(lines(program), expected);
+    }
 }
 
 TEST_F(Watch, InterruptIgnoredByItsStarterStaysIgnored) {
