@@ -184,20 +184,12 @@ namespace {
 std::string run_on_terminal(const std::string& folder, const char* threads) {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return "";
-    int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-    if (terminal < 0) return "";
-    std::string program = program_path();
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(terminal, STDOUT_FILENO);
-        dup2(terminal, STDERR_FILENO);
-        close(terminal);
-        close(master);
-        if (chdir(folder.c_str()) != 0) _exit(127);
-        setenv("HEALTHGAUGE_THREADS", threads, 1);
-        execl(program.c_str(), program.c_str(), "-scan", static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0 || fcntl(master, F_SETFD, FD_CLOEXEC) != 0) return "";
+    ChildSetup setup;
+    setup.settings.emplace_back("HEALTHGAUGE_THREADS", threads);
+    setup.terminal = terminal;
+    StartedProgram started = start_program(folder, {"-scan"}, "", setup);
     close(terminal);
     std::string received;
     char buffer[4096];
@@ -205,7 +197,7 @@ std::string run_on_terminal(const std::string& folder, const char* threads) {
     // Reading ends with EIO once the program and its terminal are gone.
     while ((got = read(master, buffer, sizeof buffer)) > 0) received.append(buffer, got);
     close(master);
-    waitpid(pid, nullptr, 0);
+    finish(started);
     return received;
 }
 

@@ -64,6 +64,8 @@ struct ChildSetup {
     std::vector<int> closed;
     // Standard output is a pipe whose reader has already closed it.
     bool output_unread = false;
+    // Standard output and error go to this terminal instead, when not -1.
+    int terminal = -1;
     // The program leads a process group of its own (so that the whole group
     // can be stopped, continued or looked at).
     bool own_group = false;
@@ -82,6 +84,10 @@ inline void set_up_child(const ChildSetup& setup) {
         if (pipe(fds) != 0 || dup2(fds[1], STDOUT_FILENO) < 0) _exit(SETUP_FAILED);
         close(fds[0]);
         close(fds[1]);
+    }
+    if (setup.terminal >= 0) {
+        dup2(setup.terminal, STDOUT_FILENO);
+        dup2(setup.terminal, STDERR_FILENO);
     }
     for (int fd : setup.closed) close(fd);
     if (setup.no_file_growth) {
