@@ -1,4 +1,5 @@
-// Options, the percent text, and the latest mode with a recording clipboard.
+// Options (the watch mode's among them), the percent text, and the latest
+// mode with a recording clipboard.
 #include "figures/damage.h"
 #include "modes/latest.h"
 #include "cli/options.h"
@@ -25,6 +26,13 @@ Mode mode_of(std::vector<const char*> arguments) {
 Request request_of(std::vector<const char*> arguments) {
     arguments.insert(arguments.begin(), "healthgauge");
     return choose_request(static_cast<int>(arguments.size()), arguments.data());
+}
+
+// The arguments, joined for a message.
+std::string shown(const std::vector<const char*>& arguments) {
+    std::string text;
+    for (const char* argument : arguments) text += std::string(" '") + argument + "'";
+    return text;
 }
 
 // What the latest mode did to the clipboard.
@@ -73,15 +81,31 @@ class LatestMode : public testing::Test {
 
 }  // namespace
 
-TEST(Options, LastOptionWinsAndOthersAreIgnored) {
-    EXPECT_EQ(mode_of({}), Mode::latest);
-    for (const char* latest : {"-l", "-LAST", "-last", "-L"}) EXPECT_EQ(mode_of({latest}), Mode::latest);
-    for (const char* scan : {"-s", "-SCAN", "-Scan", "-S"}) EXPECT_EQ(mode_of({scan}), Mode::scan);
-    EXPECT_EQ(mode_of({"-scan", "-last"}), Mode::latest);
-    EXPECT_EQ(mode_of({"-last", "-S"}), Mode::scan);
-    EXPECT_EQ(mode_of({"scan"}), Mode::latest);
-    EXPECT_EQ(mode_of({"-x", "-sc", "--scan", "-scans", ""}), Mode::latest);
-    EXPECT_EQ(mode_of({"-s", "-x", "last"}), Mode::scan);
+TEST(Options, ModeOptionsInAnyCaseAndTheLastOneWins) {
+    struct Case {
+        std::vector<const char*> arguments;
+        Mode mode;
+    };
+    const Case cases[] = {
+        {{}, Mode::latest},
+        {{"-l"}, Mode::latest}, {{"-LAST"}, Mode::latest}, {{"-last"}, Mode::latest}, {{"-L"}, Mode::latest},
+        {{"-s"}, Mode::scan}, {{"-SCAN"}, Mode::scan}, {{"-Scan"}, Mode::scan}, {{"-S"}, Mode::scan},
+        {{"-r"}, Mode::report}, {{"-R"}, Mode::report}, {{"-report"}, Mode::report},
+        {{"-REPORT"}, Mode::report}, {{"-Report"}, Mode::report},
+        {{"-watch"}, Mode::watch}, {{"-w"}, Mode::watch}, {{"-W"}, Mode::watch},
+        {{"-WATCH"}, Mode::watch}, {{"-Watch"}, Mode::watch},
+        // The last mode option wins.
+        {{"-scan", "-last"}, Mode::latest}, {{"-last", "-S"}, Mode::scan},
+        {{"-report", "-s"}, Mode::scan}, {{"-l", "-r"}, Mode::report},
+        {{"-watch", "-scan"}, Mode::scan}, {{"-s", "-w"}, Mode::watch}, {{"-w", "-l"}, Mode::latest},
+        // Anything else is ignored.
+        {{"scan"}, Mode::latest}, {{"watch"}, Mode::latest},
+        {{"-x", "-sc", "--scan", "-scans", ""}, Mode::latest},
+        {{"-s", "-x", "last"}, Mode::scan}, {{"-r", "-x", "report"}, Mode::report},
+        {{"-rep", "--report", "-reports", "-rr"}, Mode::latest},
+        {{"-wa"}, Mode::latest}, {{"-watching"}, Mode::latest},
+    };
+    for (const Case& c : cases) EXPECT_EQ(mode_of(c.arguments), c.mode) << shown(c.arguments);
 }
 
 TEST(Options, HelpAnywhereWinsThenVersion) {
@@ -113,16 +137,6 @@ TEST(Options, UsageFitsAnEightyColumnConsole) {
         EXPECT_LT(end - start, 80u) << usage.substr(start, end - start);
         start = end + 1;
     }
-}
-
-TEST(Options, ReportLikeTheOtherOptions) {
-    for (const char* report : {"-r", "-R", "-report", "-REPORT", "-Report"}) {
-        EXPECT_EQ(mode_of({report}), Mode::report) << report;
-    }
-    EXPECT_EQ(mode_of({"-report", "-s"}), Mode::scan);
-    EXPECT_EQ(mode_of({"-l", "-r"}), Mode::report);
-    EXPECT_EQ(mode_of({"-r", "-x", "report"}), Mode::report);
-    EXPECT_EQ(mode_of({"-rep", "--report", "-reports", "-rr"}), Mode::latest);
 }
 
 TEST(Options, PercentTextHasOneDecimal) {
@@ -186,7 +200,7 @@ TEST_F(LatestMode, EqualTimesGoToTheFileListedFirst) {
 
 TEST_F(LatestMode, HelpAndVersionReadNothingAndLeaveTheClipboardAlone) {
     write_screenshot("shot.png", 120, 2000);
-    const std::string banner = "Varnholt screenshot health gauge tool v1.02 (by Tamsel)\n\n";
+    const std::string banner = "Varnholt screenshot health gauge tool v" HEALTHGAUGE_VERSION " (by Tamsel)\n\n";
     EXPECT_EQ(run_program_here({"-scan", "--HELP"}), banner + USAGE);
     EXPECT_EQ(run_program_here({"/?", "-last"}), banner + USAGE);
     EXPECT_EQ(run_program_here({"-s", "-Version"}), banner);
@@ -264,14 +278,12 @@ TEST(Arguments, EachIsAnOptionAFolderAScreenshotOrAMessage) {
 #endif
     };
     for (const Case& c : cases) {
-        std::string shown;
-        for (const char* argument : c.arguments) shown += std::string(" '") + argument + "'";
         Arguments arguments = parsed(c.arguments);
-        EXPECT_EQ(arguments.mode, c.mode) << shown;
-        EXPECT_EQ(arguments.request, c.request) << shown;
-        EXPECT_EQ(arguments.folder, c.folder) << shown;
-        EXPECT_EQ(arguments.screenshot, c.screenshot) << shown;
-        EXPECT_EQ(arguments.messages, c.messages) << shown;
+        EXPECT_EQ(arguments.mode, c.mode) << shown(c.arguments);
+        EXPECT_EQ(arguments.request, c.request) << shown(c.arguments);
+        EXPECT_EQ(arguments.folder, c.folder) << shown(c.arguments);
+        EXPECT_EQ(arguments.screenshot, c.screenshot) << shown(c.arguments);
+        EXPECT_EQ(arguments.messages, c.messages) << shown(c.arguments);
     }
 }
 
@@ -318,7 +330,7 @@ TEST(Pause, OnlyInAConsoleWindowOfItsOwn) {
 TEST_F(LatestMode, NamedScreenshotIsReadInsteadOfTheNewest) {
     write_screenshot("old.png", 237, 1000);
     write_screenshot("new.png", 120, 2000);
-    const std::string banner = "Varnholt screenshot health gauge tool v1.02 (by Tamsel)\n\n";
+    const std::string banner = "Varnholt screenshot health gauge tool v" HEALTHGAUGE_VERSION " (by Tamsel)\n\n";
     EXPECT_EQ(run_program_here({"old.png"}), banner + "100.0% from old.png\n");
     EXPECT_EQ(clipboard_calls, std::vector<std::string>{"put 100.0%"});
 }
@@ -366,12 +378,10 @@ TEST(Options, CompareTakesTheNextTwoArgumentsAsItsFolders) {
         std::vector<const char*> argv = {"healthgauge"};
         argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
         int argc = static_cast<int>(argv.size());
-        std::string label = c.arguments.empty() ? "" : c.arguments[0];
-        for (size_t i = 1; i < c.arguments.size(); ++i) label += std::string(" ") + c.arguments[i];
-        EXPECT_EQ(choose_mode(argc, argv.data()), c.mode) << label;
+        EXPECT_EQ(choose_mode(argc, argv.data()), c.mode) << shown(c.arguments);
         CompareFolders folders = choose_compare_folders(argc, argv.data());
-        EXPECT_STREQ(folders.a, c.a) << label;
-        EXPECT_STREQ(folders.b, c.b) << label;
+        EXPECT_STREQ(folders.a, c.a) << shown(c.arguments);
+        EXPECT_STREQ(folders.b, c.b) << shown(c.arguments);
     }
     // Help and version anywhere still win, in the folders' places too.
     EXPECT_EQ(request_of({"-compare", "A", "--help"}), Request::help);

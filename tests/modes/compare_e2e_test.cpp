@@ -26,8 +26,7 @@ int64_t rounded(int64_t num, int64_t den) {
 
 std::string percent_text(int64_t tenths, bool with_sign) {
     std::string sign = !with_sign || tenths == 0 ? "" : tenths > 0 ? "+" : "-";
-    int64_t size = tenths < 0 ? -tenths : tenths;
-    return sign + std::to_string(size / 10) + "." + std::to_string(size % 10) + "%";
+    return sign + percent(tenths < 0 ? -tenths : tenths);
 }
 
 std::string padded(const std::string& text, size_t width) {
@@ -255,7 +254,7 @@ TEST_F(Compare, ErrorsAreOneLineEachAndWriteNothing) {
          {not_png}},
     };
     for (const Case& c : cases) {
-        FullRun result = run_with_errors(folder.path, c.arguments);
+        ProgramRun result = run_with_errors(folder.path, c.arguments);
         EXPECT_EQ(result.console, BANNER + c.console) << c.arguments.back();
         // Each line of standard error names its folder or file and says why.
         std::istringstream errors(result.errors);
@@ -317,7 +316,7 @@ TEST_F(Compare, FolderPathsOfAnyLengthAreCompared) {
     deep += std::string(199, 'd');
     make_folder(deep, spread_readings(12, 120, 60, 5));
     make_folder("B", spread_readings(12, 120, 60, 7));
-    FullRun result = run_with_errors(folder.path, {"-compare", deep, "B"});
+    ProgramRun result = run_with_errors(folder.path, {"-compare", deep, "B"});
     std::string expected = std::string(BANNER) + "Comparing " + deep +
                            " (12 screenshots read) with B (12 read)\n" + HEADER;
     EXPECT_EQ(result.console.substr(0, expected.size()), expected) << result.console;

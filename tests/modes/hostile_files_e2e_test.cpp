@@ -82,7 +82,7 @@ TEST_F(EndToEnd, NamedPipeWithAScreenshotsNameDoesNotHang) {
     EXPECT_EQ(run().console, "40.0% from shot0.png\n");
     // Named on the command line it is read, and refused: the system gave no
     // reason, so there is no line of one.
-    FullRun named = run_with_errors(folder.path, {"zzz-newest.png"});
+    ProgramRun named = run_with_errors(folder.path, {"zzz-newest.png"});
     EXPECT_EQ(named.console, std::string(BANNER) + "Error: Failed to load zzz-newest.png\n");
     EXPECT_EQ(named.errors, "");
     alarm(0);

@@ -64,10 +64,7 @@ TEST_F(EndToEnd, ScanOfManyScreenshotsAgreesWithReadingEachAlone) {
     // Each file alone, as the newest: its reading is 1000 minus its damage.
     for (size_t i : {size_t(0), size_t(1), size_t(150), names.size() - 1}) {
         ASSERT_TRUE(set_time(folder / names[i], 4000000000L + static_cast<long>(i)));
-        int reading = readings[i];
-        std::string expected = std::to_string(reading / 10) + "." + std::to_string(reading % 10) +
-                               "% from " + names[i] + "\n";
-        EXPECT_EQ(run().console, expected);
+        EXPECT_EQ(run().console, percent(readings[i]) + " from " + names[i] + "\n");
     }
 }
 
@@ -121,10 +118,6 @@ class NamesInAnyScript : public EndToEnd {
     std::vector<std::string> names;
     std::vector<int> readings;
 };
-
-std::string percent(int value) {
-    return std::to_string(value / 10) + "." + std::to_string(value % 10) + "%";
-}
 
 }  // namespace
 

@@ -3,7 +3,6 @@
 #include "support/program_run.h"
 
 #include <chrono>
-#include <fcntl.h>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -40,28 +39,6 @@ std::vector<std::string> temporary_files(const std::string& folder) {
         if (name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0) left.push_back(name);
     }
     return left;
-}
-
-// Runs the program to its end, for at most timeout_ms (then it is killed):
-// its exit status, 128 plus its signal, or -1.
-int run_to_end(const std::string& folder, const std::vector<std::string>& arguments,
-               const ChildSetup& setup, int timeout_ms, const std::string& display = "") {
-    std::vector<std::string> command = arguments;
-    command.insert(command.begin(), program_path());
-    StartedProgram started = start_in_folder(folder, command, display, setup);
-    if (started.pid < 0) return -1;
-    close(started.output);
-    auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
-    int status = 0;
-    while (waitpid(started.pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() >= until) {
-            kill(started.pid, SIGKILL);
-            waitpid(started.pid, nullptr, 0);
-            return -1;
-        }
-        usleep(10000);
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
 const std::vector<int> READINGS = {1000, -1, 900};
@@ -109,7 +86,7 @@ TEST_F(EndToEnd, ClosedStandardInputStillFeedsTheClipboardHelper) {
     FakeXclip helper(RECEIVES);
     ChildSetup setup = helper.setup();
     setup.closed = {0};
-    EXPECT_EQ(run_to_end(folder.path, {}, setup, 20000, DISPLAY_NAME), 1);
+    EXPECT_EQ(run_program(folder.path, {}, DISPLAY_NAME, setup, 20000).status, 1);
     EXPECT_EQ(helper.received(), "53.7%");
 }
 
@@ -130,8 +107,9 @@ TEST_F(EndToEnd, StandardOutputNobodyReadsLosesNothing) {
         FakeXclip helper(RECEIVES);
         ChildSetup setup = helper.setup();
         setup.output_unread = true;
-        EXPECT_EQ(run_to_end(folder.path, {mode}, setup, 60000, is_wine_run() ? "" : DISPLAY_NAME),
-                  1);
+        EXPECT_EQ(
+            run_program(folder.path, {mode}, is_wine_run() ? "" : DISPLAY_NAME, setup, 60000).status,
+            1);
         EXPECT_EQ(temporary_files(folder.path), std::vector<std::string>{});
         if (m == "-scan" || m == "-report") {
             EXPECT_EQ(file("raw.txt"), damage_lines(READINGS));
@@ -150,18 +128,14 @@ TEST_F(EndToEnd, ClipboardHelperThatNeverEndsIsGivenUpOn) {
     if (is_wine_run()) GTEST_SKIP() << "the clipboard helpers belong to the POSIX program";
     ASSERT_TRUE(write_png(screenshot_with_reading(537), folder / "shot.png"));
     FakeXclip helper(STALLS);
-    TempFolder errors;
-    int error_fd = open((errors / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    ASSERT_GE(error_fd, 0);
     ChildSetup setup = helper.setup();
-    setup.error_fd = error_fd;
+    setup.keep_errors = true;
     auto started = std::chrono::steady_clock::now();
     ProgramRun result = run_program(folder.path, {}, DISPLAY_NAME, setup);
     auto took = std::chrono::steady_clock::now() - started;
-    close(error_fd);
     EXPECT_EQ(result.status, 1);
     EXPECT_EQ(result.console, std::string(BANNER) + "53.7% from shot.png\n");
-    EXPECT_EQ(read_file(errors / "stderr"), NOT_SET);
+    EXPECT_EQ(result.errors, NOT_SET);
     EXPECT_LT(took, std::chrono::seconds(10));
     // The helper was killed and reaped: its process is gone.
     pid_t pid = atoi(read_file(helper.bin / "pid").c_str());

@@ -77,17 +77,3 @@ TEST_F(EndToEnd, ReportThatCannotBeWritten) {
     EXPECT_EQ(file("raw.txt"), "50.0%\r\n40.0%\r\n");
     EXPECT_EQ(file("output.txt").compare(0, 24, "Health bars detected: 2\r"), 0);
 }
-
-TEST_F(EndToEnd, ReportOfAFolderThatCannotBeListedLeavesThePageAlone) {
-    std::string why_not = why_permissions_cannot_bind();
-    if (!why_not.empty()) GTEST_SKIP() << why_not;
-    make_screenshots(folder, {500});
-    ASSERT_TRUE(write_file(folder / "report.html", "the player's page"));
-    std::set<std::string> names = folder_names(folder.path);
-    ProgramRun result = run_with_folder_mode(0333, {"-report"});
-    EXPECT_EQ(result.console, std::string(PROCESSING) +
-                                  "FindFirstFile failed (13)\n"  // EACCES
-                                  "Error: Didn't find any health bar gauges.\n");
-    EXPECT_EQ(file("report.html"), "the player's page");
-    EXPECT_EQ(folder_names(folder.path), names);
-}

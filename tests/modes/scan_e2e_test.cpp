@@ -196,8 +196,7 @@ TEST_F(EndToEnd, ScanInterruptedLeavesNoTemporaryFile) {
     const std::set<std::string> names = folder_names(folder.path);
 
     for (int signal_number : {SIGINT, SIGTERM}) {
-        StartedProgram started =
-            start_in_folder(folder.path, {program_path(), "-scan"}, "", ChildSetup());
+        StartedProgram started = start_program(folder.path, {"-scan"});
         ASSERT_GT(started.pid, 0);
         bool temporary_seen = false;
         for (int wait = 0; wait < 2000 && !temporary_seen; ++wait) {
@@ -275,27 +274,54 @@ TEST_F(EndToEnd, ScanInAReadOnlyFolderTouchesNeitherFile) {
     EXPECT_EQ(folder_names(folder.path), names);
 }
 
-TEST_F(EndToEnd, ScanOfAFolderThatCannotBeListedTouchesNeitherFile) {
+// A folder that cannot be listed (though files could be made in it: 0333),
+// the working folder or one named on the command line: every mode says why,
+// on both outputs, and no file changes in either folder.
+TEST_F(EndToEnd, FolderThatCannotBeListedChangesNoFile) {
     std::string why_not = why_permissions_cannot_bind();
     if (!why_not.empty()) GTEST_SKIP() << why_not;
-    make_screenshots(folder, {500});
-    ASSERT_TRUE(write_file(folder / "raw.txt", OLD_RAW));
-    ASSERT_TRUE(write_file(folder / "output.txt", OLD_OUTPUT));
-    std::set<std::string> names = folder_names(folder.path);
-    ProgramRun result = run_with_folder_mode(0333, {"-scan"});
-    EXPECT_EQ(result.console, std::string(PROCESSING) +
-                                  "FindFirstFile failed (13)\n"  // EACCES
-                                  "Error: Didn't find any health bar gauges.\n");
-    EXPECT_EQ(file("raw.txt"), OLD_RAW);
-    EXPECT_EQ(file("output.txt"), OLD_OUTPUT);
-    EXPECT_EQ(folder_names(folder.path), names);
-}
-
-TEST_F(EndToEnd, LatestInAFolderThatCannotBeListedSaysWhy) {
-    std::string why_not = why_permissions_cannot_bind();
-    if (!why_not.empty()) GTEST_SKIP() << why_not;
-    make_screenshots(folder, {500});
-    ProgramRun result = run_with_folder_mode(0333, {"-last"});
-    EXPECT_EQ(result.console, "FindFirstFile failed (13)\n"
-                              "Error: Could not find any PNG file.\n");
+    const std::string not_listed = "FindFirstFile failed (13)\n";  // EACCES
+    const std::string no_gauges =
+        std::string(PROCESSING) + not_listed + "Error: Didn't find any health bar gauges.\n";
+    const std::string no_png = not_listed + "Error: Could not find any PNG file.\n";
+    struct Case {
+        const char* mode;
+        const char* named;  // the folder named on the command line, or "": the working one
+        std::string console;  // after the banner
+    };
+    const Case cases[] = {
+        {"-scan", "", no_gauges},       {"-report", "", no_gauges},       {"-last", "", no_png},
+        {"-scan", "locked", no_gauges}, {"-report", "locked", no_gauges}, {"-last", "locked", no_png},
+    };
+    const std::string locked = folder / "locked";
+    ASSERT_EQ(mkdir(locked.c_str(), 0755), 0);
+    for (const std::string& place : {folder.path, locked}) {
+        ASSERT_TRUE(write_png(screenshot_with_reading(500), place + "/a.png"));
+        ASSERT_TRUE(write_file(place + "/raw.txt", OLD_RAW));
+        ASSERT_TRUE(write_file(place + "/output.txt", OLD_OUTPUT));
+        ASSERT_TRUE(write_file(place + "/report.html", "the player's page"));
+    }
+    const std::set<std::string> names = folder_names(folder.path), locked_names = folder_names(locked);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.mode) + " " + c.named);
+        std::vector<std::string> arguments = {c.mode};
+        if (*c.named) arguments.push_back(c.named);
+        const std::string unlisted = *c.named ? folder / c.named : folder.path;
+        ChildSetup setup;
+        setup.obey_permissions = true;
+        setup.keep_errors = true;
+        ASSERT_EQ(chmod(unlisted.c_str(), 0333), 0);
+        ProgramRun result = run_program(folder.path, arguments, "", setup);
+        ASSERT_EQ(chmod(unlisted.c_str(), 0755), 0);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_EQ(result.console, BANNER + c.console);
+        EXPECT_EQ(result.errors, "healthgauge: the folder cannot be listed: Permission denied\n");
+        for (const std::string& place : {folder.path, locked}) {
+            EXPECT_EQ(read_file(place + "/raw.txt"), OLD_RAW) << place;
+            EXPECT_EQ(read_file(place + "/output.txt"), OLD_OUTPUT) << place;
+            EXPECT_EQ(read_file(place + "/report.html"), "the player's page") << place;
+        }
+        EXPECT_EQ(folder_names(folder.path), names);
+        EXPECT_EQ(folder_names(locked), locked_names);
+    }
 }

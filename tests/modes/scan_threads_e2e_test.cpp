@@ -125,21 +125,15 @@ struct ScanOutcome {
 };
 
 // A scan (or another mode) with HEALTHGAUGE_THREADS set to threads (unset
-// when null), its standard error going to a file.
+// when null), its standard error kept.
 ScanOutcome scan_with_threads(const TempFolder& folder, const char* threads,
                               const char* option = "-scan") {
-    TempFolder errors;
-    std::string error_path = errors / "stderr";
-    int error_fd = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    EXPECT_GE(error_fd, 0);
     ChildSetup setup;
     if (threads) setup.settings.emplace_back("HEALTHGAUGE_THREADS", threads);
-    setup.error_fd = error_fd;
+    setup.keep_errors = true;
     ProgramRun run = run_program(folder.path, {option}, "", setup);
-    close(error_fd);
     EXPECT_EQ(run.status, 1);
-    return {run.console, read_file(folder / "raw.txt"), read_file(folder / "output.txt"),
-            read_file(error_path)};
+    return {run.console, read_file(folder / "raw.txt"), read_file(folder / "output.txt"), run.errors};
 }
 
 }  // namespace
@@ -190,20 +184,12 @@ namespace {
 std::string run_on_terminal(const std::string& folder, const char* threads) {
     int master = posix_openpt(O_RDWR | O_NOCTTY);
     if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return "";
-    int terminal = open(ptsname(master), O_RDWR | O_NOCTTY);
-    if (terminal < 0) return "";
-    std::string program = program_path();
-    pid_t pid = fork();
-    if (pid == 0) {
-        dup2(terminal, STDOUT_FILENO);
-        dup2(terminal, STDERR_FILENO);
-        close(terminal);
-        close(master);
-        if (chdir(folder.c_str()) != 0) _exit(127);
-        setenv("HEALTHGAUGE_THREADS", threads, 1);
-        execl(program.c_str(), program.c_str(), "-scan", static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    int terminal = open(ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (terminal < 0 || fcntl(master, F_SETFD, FD_CLOEXEC) != 0) return "";
+    ChildSetup setup;
+    setup.settings.emplace_back("HEALTHGAUGE_THREADS", threads);
+    setup.terminal = terminal;
+    StartedProgram started = start_program(folder, {"-scan"}, "", setup);
     close(terminal);
     std::string received;
     char buffer[4096];
@@ -211,7 +197,7 @@ std::string run_on_terminal(const std::string& folder, const char* threads) {
     // Reading ends with EIO once the program and its terminal are gone.
     while ((got = read(master, buffer, sizeof buffer)) > 0) received.append(buffer, got);
     close(master);
-    waitpid(pid, nullptr, 0);
+    finish(started);
     return received;
 }
 

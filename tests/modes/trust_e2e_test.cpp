@@ -11,53 +11,14 @@
 
 namespace {
 
-// A run's standard output, standard error and exit status; -1 when it did
-// not end within the limit (it was then killed).
-struct BoundedRun {
-    std::string console, errors;
-    int status;
-};
-
-std::string without_carriage_returns(std::string text) {
-    if (!is_wine_run()) return text;
-    std::string::size_type at;
-    while ((at = text.find("\r\n")) != std::string::npos) text.erase(at, 1);
-    return text;
-}
-
-// Runs the program in `where`, killing it when it has not ended after
-// limit_ms (a watch that started watching instead of stopping).
-BoundedRun run_bounded(const std::string& where, std::vector<std::string> arguments,
-                    int limit_ms = 30000) {
-    TempFolder errors;
-    std::string error_path = errors / "stderr";
+// Runs the program in `where` with its standard error kept, killing it when
+// it has not ended after limit_ms (a watch that started watching instead of
+// stopping; its status is then -1).
+ProgramRun run_bounded(const std::string& where, std::vector<std::string> arguments,
+                       int limit_ms = 30000) {
     ChildSetup setup;
-    setup.error_fd = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    arguments.insert(arguments.begin(), program_path());
-    StartedProgram started = start_in_folder(where, std::move(arguments), "", setup);
-    close(setup.error_fd);
-    BoundedRun run = {"", "", -1};
-    int status = 0;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(limit_ms);
-    while (waitpid(started.pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(started.pid, SIGKILL);
-            waitpid(started.pid, &status, 0);
-            status = -1;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    if (status != -1) run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    int flags = fcntl(started.output, F_GETFL);
-    fcntl(started.output, F_SETFL, flags | O_NONBLOCK);
-    char buffer[4096];
-    ssize_t got;
-    while ((got = read(started.output, buffer, sizeof buffer)) > 0) run.console.append(buffer, got);
-    close(started.output);
-    run.console = without_carriage_returns(run.console);
-    run.errors = without_carriage_returns(read_file(error_path));
-    return run;
+    setup.keep_errors = true;
+    return run_program(where, std::move(arguments), "", setup, limit_ms);
 }
 
 const char SAVED_COMPARE[] = "Saved compare.html\n";
@@ -111,7 +72,7 @@ TEST_F(Trust, AMistypedFolderStopsEveryModeAfterTheBanner) {
         cases.push_back({"-watch", "C:gone"});
     }
     for (const std::vector<std::string>& arguments : cases) {
-        BoundedRun run = run_bounded(folder.path, arguments);
+        ProgramRun run = run_bounded(folder.path, arguments);
         EXPECT_EQ(run.status, 1) << shown(arguments);
         EXPECT_EQ(run.console, BANNER) << shown(arguments);
         EXPECT_EQ(run.errors, "healthgauge: no such folder or screenshot: '" + arguments.back() + "'\n")
@@ -125,7 +86,7 @@ TEST_F(Trust, ANameWithoutASeparatorIsIgnoredAsBefore) {
     // A backslash is a separator on Windows only.
     if (!is_wine_run()) cases.push_back({"-scan", "shots\\gone"});
     for (const std::vector<std::string>& arguments : cases) {
-        BoundedRun run = run_bounded(folder.path, arguments);
+        ProgramRun run = run_bounded(folder.path, arguments);
         EXPECT_EQ(run.errors, "healthgauge: no such folder or screenshot: '" + arguments.back() + "'\n");
         EXPECT_NE(run.console.find("Saved raw.txt with 1 percentages"), std::string::npos)
             << run.console;
@@ -138,13 +99,13 @@ TEST_F(Trust, AFolderWithAnEscapedClosingQuoteIsTakenOnWindows) {
     if (!is_wine_run()) GTEST_SKIP() << "the command line's backslash-quote rule is Windows'";
     // "Z:\...\shots\" in a batch file arrives as Z:\...\shots"
     for (const std::string& typed : {std::string("shots\""), windows_path(folder / "shots") + "\""}) {
-        BoundedRun run = run_bounded(folder.path, {"-scan", typed});
+        ProgramRun run = run_bounded(folder.path, {"-scan", typed});
         EXPECT_EQ(run.errors, "") << typed;
         EXPECT_EQ(read_file(folder / "shots/raw.txt"), "48.4%\r\n") << typed;
         EXPECT_EQ(remove((folder / "shots/raw.txt").c_str()), 0) << typed;
     }
     // Not when what remains is no folder.
-    BoundedRun run = run_bounded(folder.path, {"-scan", "shots\\gone\""});
+    ProgramRun run = run_bounded(folder.path, {"-scan", "shots\\gone\""});
     EXPECT_EQ(run.errors, "healthgauge: no such folder or screenshot: 'shots\\gone\"'\n");
     EXPECT_EQ(run.console, BANNER);
 }
@@ -168,7 +129,7 @@ TEST_F(Trust, AComparedFolderThatCannotBeListedStopsBeforeEitherIsRead) {
          {"b.png", "gone"}},
     };
     for (const Case& c : cases) {
-        BoundedRun run = run_bounded(folder.path, c.arguments);
+        ProgramRun run = run_bounded(folder.path, c.arguments);
         EXPECT_EQ(run.console, BANNER + c.console) << shown(c.arguments);
         std::string::size_type at = 0;
         for (const std::string& name : c.reasons) {
@@ -233,7 +194,7 @@ TEST_F(Trust, TheComparisonNamesTheFoldersAndHowManyShotsWouldTell) {
          "new gear after the ... the winter season does more damage than old gear (p ", ""},
     };
     for (const Case& c : cases) {
-        BoundedRun run = run_bounded(folder.path, c.arguments);
+        ProgramRun run = run_bounded(folder.path, c.arguments);
         EXPECT_EQ(run.errors, "") << shown(c.arguments);
         EXPECT_EQ(run.console.find(std::string(BANNER) + c.comparing), 0u) << run.console;
         EXPECT_NE(run.console.find("\n" + c.sentence), std::string::npos) << run.console;
@@ -272,6 +233,7 @@ std::string shown_text(const std::string& bytes) {
 // The program on a pseudo-terminal of its own (its controlling terminal, so
 // ^C there interrupts it), with HEALTHGAUGE_NO_PAUSE unset.
 struct TerminalRun {
+    StartedProgram started;
     pid_t pid = -1;
     int master = -1;
     std::string received;
@@ -280,26 +242,18 @@ struct TerminalRun {
         master = posix_openpt(O_RDWR | O_NOCTTY);
         if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return false;
         std::string terminal_name = ptsname(master);
-        arguments.insert(arguments.begin(), program_path());
-        std::string runner = environment("HEALTHGAUGE_RUNNER");
-        if (!runner.empty()) arguments.insert(arguments.begin(), runner);
-        pid = fork();
-        if (pid == 0) {
+        ChildSetup setup;
+        setup.unset = {"HEALTHGAUGE_NO_PAUSE"};
+        setup.last_step = [terminal_name, this] {
             setsid();
             int terminal = open(terminal_name.c_str(), O_RDWR);
-            if (terminal < 0 || chdir(folder.c_str()) != 0) _exit(127);
+            if (terminal < 0) _exit(SETUP_FAILED);
             for (int fd : {0, 1, 2}) dup2(terminal, fd);
             close(terminal);
             close(master);
-            unsetenv("HEALTHGAUGE_NO_PAUSE");
-            unsetenv("DISPLAY");
-            unsetenv("WAYLAND_DISPLAY");
-            std::vector<char*> argv;
-            for (std::string& argument : arguments) argv.push_back(&argument[0]);
-            argv.push_back(nullptr);
-            execvp(argv[0], argv.data());
-            _exit(127);
-        }
+        };
+        started = start_program(folder, std::move(arguments), "", setup);
+        pid = started.pid;
         return pid > 0;
     }
     // Reads until text has arrived or limit_ms pass; whether it arrived.
@@ -329,10 +283,8 @@ struct TerminalRun {
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
     ~TerminalRun() {
-        if (pid > 0) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
+        started.pid = pid;  // -1 once it ended
+        kill_program(started);
         if (master >= 0) close(master);
     }
 };

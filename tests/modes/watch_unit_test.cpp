@@ -1,6 +1,5 @@
-// The watch mode's small decisions: its options and the session's summary
-// line; and that each run of it starts afresh.
-#include "cli/options.h"
+// The watch mode's small decisions: the session's summary line; and that
+// each run of it starts afresh. (Its options are in cli/options_test.cpp.)
 #include "cli/program.h"
 #include "modes/watch.h"
 #include "platform/platform.h"
@@ -17,11 +16,6 @@
 
 namespace {
 
-Mode mode_of(std::vector<const char*> arguments) {
-    arguments.insert(arguments.begin(), "healthgauge");
-    return choose_mode(static_cast<int>(arguments.size()), arguments.data());
-}
-
 std::string summary(uint32_t count, uint64_t sum) {
     char text[96];
     format_watch_summary(count, sum, text, sizeof text);
@@ -29,18 +23,6 @@ std::string summary(uint32_t count, uint64_t sum) {
 }
 
 }  // namespace
-
-TEST(WatchOptions, WatchAndWInAnyCaseAndTheLastOptionWins) {
-    for (const char* option : {"-watch", "-w", "-W", "-WATCH", "-Watch"}) {
-        EXPECT_EQ(mode_of({option}), Mode::watch) << option;
-    }
-    EXPECT_EQ(mode_of({"-watch", "-scan"}), Mode::scan);
-    EXPECT_EQ(mode_of({"-s", "-w"}), Mode::watch);
-    EXPECT_EQ(mode_of({"-w", "-l"}), Mode::latest);
-    EXPECT_EQ(mode_of({"watch"}), Mode::latest);
-    EXPECT_EQ(mode_of({"-wa"}), Mode::latest);
-    EXPECT_EQ(mode_of({"-watching"}), Mode::latest);
-}
 
 TEST(WatchSummary, DamageOfTheTruncatedAverageReading) {
     EXPECT_EQ(summary(0, 0), "Read 0 screenshots");

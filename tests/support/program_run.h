@@ -22,21 +22,18 @@
 #include <linux/capability.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <ctime>
 #include <functional>
+#include <poll.h>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
-const char BANNER[] = "Varnholt screenshot health gauge tool v1.02 (by Tamsel)\n\n";
+const char BANNER[] = "Varnholt screenshot health gauge tool v" HEALTHGAUGE_VERSION " (by Tamsel)\n\n";
 const char PROCESSING[] = "Processing screenshots...\n";
 const char SAVED_OUTPUT[] = "Saved output.txt with percentage average information\n";
-
-struct ProgramRun {
-    std::string console;
-    int status;
-};
 
 inline std::string environment(const char* name, const char* fallback = "") {
     const char* value = getenv(name);
@@ -60,26 +57,38 @@ struct ChildSetup {
     std::vector<std::pair<std::string, std::string>> settings;
     // Environment variables taken away.
     std::vector<std::string> unset;
-    // Standard error goes here instead of the test's, when not -1.
-    int error_fd = -1;
+    // Standard error is kept (ProgramRun::errors) instead of going to the
+    // test's.
+    bool keep_errors = false;
     // Descriptors the program is started without (0, 1, 2: its standard
     // streams closed, as `healthgauge >&-` does).
     std::vector<int> closed;
     // Standard output is a pipe whose reader has already closed it.
     bool output_unread = false;
+    // Standard output and error go to this terminal instead, when not -1.
+    int terminal = -1;
+    // The program leads a process group of its own (so that the whole group
+    // can be stopped, continued or looked at).
+    bool own_group = false;
+    // Runs in the child last, just before the program starts.
+    std::function<void()> last_step;
 };
 
 constexpr int SETUP_FAILED = 125;
 
 inline void set_up_child(const ChildSetup& setup) {
+    if (setup.own_group) setpgid(0, 0);
     for (const auto& setting : setup.settings) setenv(setting.first.c_str(), setting.second.c_str(), 1);
     for (const std::string& name : setup.unset) unsetenv(name.c_str());
-    if (setup.error_fd >= 0) dup2(setup.error_fd, STDERR_FILENO);
     if (setup.output_unread) {
         int fds[2];
         if (pipe(fds) != 0 || dup2(fds[1], STDOUT_FILENO) < 0) _exit(SETUP_FAILED);
         close(fds[0]);
         close(fds[1]);
+    }
+    if (setup.terminal >= 0) {
+        dup2(setup.terminal, STDOUT_FILENO);
+        dup2(setup.terminal, STDERR_FILENO);
     }
     for (int fd : setup.closed) close(fd);
     if (setup.no_file_growth) {
@@ -95,6 +104,7 @@ inline void set_up_child(const ChildSetup& setup) {
             _exit(SETUP_FAILED);
         }
     }
+    if (setup.last_step) setup.last_step();
 }
 
 // True when a child can be set up so (the superuser giving up its override
@@ -110,26 +120,56 @@ inline bool child_setup_works(const ChildSetup& setup) {
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// A program started with its standard output on a pipe.
+inline uint64_t now_ms() {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+}
+
+// A started program: its standard output read so far, from a pipe.
 struct StartedProgram {
-    pid_t pid;
-    int output;
+    pid_t pid = -1;
+    int output = -1;
+    // An unlinked file that holds standard error, when it is kept.
+    int errors = -1;
+    // The program's own group, when it has one.
+    pid_t group = -1;
+    // Carriage returns before line feeds stand for nothing (the Windows
+    // program's console under HEALTHGAUGE_CONSOLE_CRLF).
+    bool crlf = false;
+    std::string console;
+};
+
+// What a program printed and how it ended.
+struct ProgramRun {
+    std::string console;
+    // Its exit status, 128 plus the signal that ended it, or -1 when it did
+    // not end in time (it was killed then).
+    int status = -1;
+    std::string errors;  // with ChildSetup::keep_errors
 };
 
 // Starts a command in folder, through HEALTHGAUGE_RUNNER when that is set.
 // Without a display (the default) it leaves the desktop's clipboard alone.
 inline StartedProgram start_in_folder(const std::string& folder, std::vector<std::string> arguments,
-                               const std::string& display, const ChildSetup& setup) {
+                                      const std::string& display = "",
+                                      const ChildSetup& setup = {}) {
     std::string runner = environment("HEALTHGAUGE_RUNNER");
     if (!runner.empty()) arguments.insert(arguments.begin(), runner);
 
+    StartedProgram started;
+    if (setup.keep_errors) {
+        std::string pattern = environment("TMPDIR", "/tmp") + "/healthgauge-errors-XXXXXX";
+        started.errors = mkostemp(&pattern[0], O_CLOEXEC);
+        if (started.errors < 0) return started;
+        unlink(pattern.c_str());
+    }
     int fds[2];
-    if (pipe(fds) != 0) return {-1, -1};
+    if (pipe2(fds, O_CLOEXEC) != 0) return started;
     pid_t pid = fork();
     if (pid == 0) {
         dup2(fds[1], STDOUT_FILENO);
-        close(fds[0]);
-        close(fds[1]);
+        if (started.errors >= 0) dup2(started.errors, STDERR_FILENO);
         if (chdir(folder.c_str()) != 0) _exit(127);
         unsetenv("WAYLAND_DISPLAY");
         if (display.empty()) {
@@ -145,70 +185,141 @@ inline StartedProgram start_in_folder(const std::string& folder, std::vector<std
         _exit(127);
     }
     close(fds[1]);
-    return {pid, fds[0]};
+    if (pid < 0) {
+        close(fds[0]);
+        return started;
+    }
+    // Set from both sides: either may run first.
+    if (setup.own_group) {
+        setpgid(pid, pid);
+        started.group = pid;
+    }
+    started.pid = pid;
+    started.output = fds[0];
+    return started;
 }
 
-// Collects the started program's standard output until it ends. The status
-// is its exit status, or 128 plus the signal that ended it.
-inline ProgramRun finish(StartedProgram started) {
-    if (started.pid < 0) return {"<pipe failed>", -1};
-    ProgramRun run = {"", -1};
+// Reads what the program prints within timeout_ms (one read at the most);
+// false once its output has ended.
+inline bool read_output(StartedProgram& started, int timeout_ms) {
+    if (started.output < 0) return false;
+    struct pollfd ready = {started.output, POLLIN, 0};
+    if (poll(&ready, 1, timeout_ms) <= 0) return true;
     char buffer[4096];
-    ssize_t got;
-    while ((got = read(started.output, buffer, sizeof buffer)) > 0) run.console.append(buffer, got);
-    close(started.output);
+    ssize_t got = read(started.output, buffer, sizeof buffer);
+    if (got <= 0) {
+        close(started.output);
+        started.output = -1;
+        return false;
+    }
+    started.console.append(buffer, static_cast<size_t>(got));
+    return true;
+}
+
+// The text with every carriage return before a line feed dropped.
+inline std::string without_crlf(std::string text) {
+    std::string::size_type at = 0;
+    while ((at = text.find("\r\n", at)) != std::string::npos) text.erase(at, 1);
+    return text;
+}
+
+// What the program has printed so far.
+inline std::string printed(const StartedProgram& started) {
+    return started.crlf ? without_crlf(started.console) : started.console;
+}
+
+// Kills the program at once (it never ends otherwise) and lets it go.
+inline void kill_program(StartedProgram& started) {
+    if (started.pid > 0) {
+        kill(started.pid, SIGKILL);
+        waitpid(started.pid, nullptr, 0);
+        started.pid = -1;
+    }
+    if (started.output >= 0) close(started.output);
+    if (started.errors >= 0) close(started.errors);
+    started.output = started.errors = -1;
+}
+
+constexpr int NO_TIME_LIMIT = -1;
+
+// Collects the program's output until it ends, for at most timeout_ms (then
+// it is killed and the status is -1).
+inline ProgramRun finish(StartedProgram& started, int timeout_ms = NO_TIME_LIMIT) {
+    ProgramRun run;
+    if (started.pid < 0) {
+        run.console = "<the program did not start>";
+        kill_program(started);
+        return run;
+    }
+    uint64_t until = now_ms() + static_cast<uint64_t>(timeout_ms < 0 ? 0 : timeout_ms);
+    auto time_left = [&]() -> int {
+        if (timeout_ms < 0) return -1;
+        uint64_t now = now_ms();
+        return now >= until ? 0 : static_cast<int>(until - now);
+    };
+    while (started.output >= 0 && time_left() != 0) read_output(started, time_left());
     int status = 0;
-    waitpid(started.pid, &status, 0);
+    for (;;) {
+        pid_t done = waitpid(started.pid, &status, timeout_ms < 0 ? 0 : WNOHANG);
+        if (done == started.pid) break;
+        if (time_left() == 0) {
+            run.console = printed(started);
+            kill_program(started);
+            return run;
+        }
+        usleep(10000);
+    }
+    started.pid = -1;
+    run.console = printed(started);
     run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    if (started.errors >= 0) {
+        char buffer[4096];
+        ssize_t got;
+        for (off_t at = 0; (got = pread(started.errors, buffer, sizeof buffer, at)) > 0; at += got) {
+            run.errors.append(buffer, static_cast<size_t>(got));
+        }
+        if (started.crlf) run.errors = without_crlf(run.errors);
+    }
+    kill_program(started);
     return run;
 }
 
 // Runs a command in folder and collects its standard output.
 inline ProgramRun run_in_folder(const std::string& folder, std::vector<std::string> arguments,
-                         const std::string& display = "", const ChildSetup& setup = {}) {
-    return finish(start_in_folder(folder, std::move(arguments), display, setup));
+                                const std::string& display = "", const ChildSetup& setup = {}) {
+    StartedProgram started = start_in_folder(folder, std::move(arguments), display, setup);
+    return finish(started);
 }
 
 inline std::string program_path() {
     return environment("HEALTHGAUGE_PROGRAM", HEALTHGAUGE_DEFAULT_PROGRAM);
 }
 
-// Runs the program in folder with the given arguments.
-inline ProgramRun run_program(const std::string& folder, std::vector<std::string> arguments,
-                       const std::string& display = "", const ChildSetup& setup = {}) {
+// Starts the program in folder with the given arguments.
+inline StartedProgram start_program(const std::string& folder, std::vector<std::string> arguments,
+                                    const std::string& display = "", const ChildSetup& setup = {}) {
     arguments.insert(arguments.begin(), program_path());
-    ProgramRun run = run_in_folder(folder, std::move(arguments), display, setup);
-    if (!environment("HEALTHGAUGE_CONSOLE_CRLF").empty()) {
-        std::string::size_type at;
-        while ((at = run.console.find("\r\n")) != std::string::npos) run.console.erase(at, 1);
-    }
-    return run;
+    StartedProgram started = start_in_folder(folder, std::move(arguments), display, setup);
+    started.crlf = !environment("HEALTHGAUGE_CONSOLE_CRLF").empty();
+    return started;
+}
+
+// Runs the program in folder with the given arguments, for at most
+// timeout_ms.
+inline ProgramRun run_program(const std::string& folder, std::vector<std::string> arguments,
+                              const std::string& display = "", const ChildSetup& setup = {},
+                              int timeout_ms = NO_TIME_LIMIT) {
+    StartedProgram started = start_program(folder, std::move(arguments), display, setup);
+    return finish(started, timeout_ms);
 }
 
 // A run of the program in `where`, its standard error kept.
-struct FullRun {
-    std::string console, errors;
-};
-
-inline FullRun run_with_errors(const std::string& where, std::vector<std::string> arguments,
-                               ChildSetup setup = {}) {
-    TempFolder errors;
-    std::string error_path = errors / "stderr";
-    int error_fd = open(error_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    EXPECT_GE(error_fd, 0);
-    setup.error_fd = error_fd;
-    ProgramRun run = run_program(where, std::move(arguments), "", setup);
-    close(error_fd);
+inline ProgramRun run_with_errors(const std::string& where, std::vector<std::string> arguments,
+                                  ChildSetup setup = {}, int timeout_ms = NO_TIME_LIMIT) {
+    setup.keep_errors = true;
+    ProgramRun run = run_program(where, std::move(arguments), "", setup, timeout_ms);
     EXPECT_EQ(run.status, 1);
-    std::string text = read_file(error_path);
-    if (is_wine_run()) {  // CR LF from the Windows program
-        std::string plain;
-        for (size_t i = 0; i < text.size(); ++i) {
-            if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) plain += text[i];
-        }
-        text = plain;
-    }
-    return {run.console, text};
+    return run;
 }
 
 // Layout 5 has a 240-pixel bar: every reading used below is exact with it.
@@ -240,6 +351,58 @@ inline std::vector<std::pair<std::string, std::string>> windows_listing(const st
         entries.emplace_back(line.substr(0, tab), tab == std::string::npos ? "" : line.substr(tab + 1));
     }
     return entries;
+}
+
+// The clipboard the program sets: an X display's, read and set with xclip,
+// or, with HEALTHGAUGE_WINDOWS_TOOL set, Wine's, read and set through that
+// tool (run in folder).
+struct ClipboardProbe {
+    std::string display;
+    std::string folder;
+};
+
+inline std::string clipboard_text(const ClipboardProbe& probe) {
+    if (!windows_tool().empty()) return run_windows_tool(probe.folder, {"clipboard"});
+    return run_command("DISPLAY='" + probe.display + "' xclip -selection clipboard -o 2>/dev/null");
+}
+
+inline void put_clipboard_text(const ClipboardProbe& probe, const char* text) {
+    if (!windows_tool().empty()) {
+        run_windows_tool(probe.folder, {"put-text", text});
+    } else {
+        run_command("DISPLAY='" + probe.display + "' xclip -selection clipboard >/dev/null 2>&1", text);
+    }
+}
+
+// The clipboard's text, read again for up to three seconds until it is
+// `expected`: xclip goes to the background before it takes the selection,
+// so a read right after it returns may still see the old text.
+inline std::string settled_clipboard_text(const ClipboardProbe& probe, const std::string& expected) {
+    std::string current = clipboard_text(probe);
+    for (int i = 0; i < 150 && current != expected; ++i) {
+        usleep(20000);
+        current = clipboard_text(probe);
+    }
+    return current;
+}
+
+// Sets the probe up for a test in folder, with "sentinel" on the clipboard.
+// HEALTHGAUGE_TEST_DISPLAY names the X display (scripts/run-tests starts
+// Xvfb for it); without one the test is skipped, or, with
+// HEALTHGAUGE_REQUIRE_CLIPBOARD set, fails.
+inline void open_clipboard(ClipboardProbe* probe, const std::string& folder) {
+    probe->folder = folder;
+    if (windows_tool().empty()) {
+        probe->display = environment("HEALTHGAUGE_TEST_DISPLAY");
+        if (probe->display.empty()) {
+            if (!environment("HEALTHGAUGE_REQUIRE_CLIPBOARD").empty()) {
+                FAIL() << "HEALTHGAUGE_TEST_DISPLAY is not set";
+            }
+            GTEST_SKIP() << "no test display";
+        }
+    }
+    put_clipboard_text(*probe, "sentinel");
+    ASSERT_EQ(settled_clipboard_text(*probe, "sentinel"), "sentinel");
 }
 
 // Names of the folder's entries in the order the platform lists them (Wine
@@ -288,12 +451,16 @@ inline std::vector<std::string> make_screenshots(const TempFolder& folder, const
     return names;
 }
 
+// Tenths of a percent (0 or more) as the program prints them: "53.7%".
+inline std::string percent(int64_t tenths) {
+    return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "%";
+}
+
+// raw.txt for the readings (-1: not an image, no line).
 inline std::string damage_lines(const std::vector<int>& readings) {
     std::string text;
     for (int reading : readings) {
-        if (reading < 0) continue;
-        int damage = 1000 - reading;
-        text += std::to_string(damage / 10) + "." + std::to_string(damage % 10) + "%\r\n";
+        if (reading >= 0) text += percent(1000 - reading) + "\r\n";
     }
     return text;
 }

@@ -49,8 +49,10 @@ struct InsideFolder {
     }
 };
 
-inline bool write_file(const std::string& path, const std::string& content) {
-    FILE* file = fopen(path.c_str(), "wb");
+// Writes the file anew, or with append, adds to its end (opening and
+// closing it as a writer that reopens would).
+inline bool write_file(const std::string& path, const std::string& content, bool append = false) {
+    FILE* file = fopen(path.c_str(), append ? "ab" : "wb");
     if (!file) return false;
     bool ok = fwrite(content.data(), 1, content.size(), file) == content.size();
     return fclose(file) == 0 && ok;
