@@ -48,14 +48,14 @@ demo: build
 
 check:
 	@scripts/install-deps build test
-	@scripts/check
+	@scripts/test/check
 
 test: deps
-	@scripts/run-tests
+	@scripts/test/run-tests
 
 tsan:
 	@scripts/install-deps build test
-	@scripts/tsan
+	@scripts/test/tsan
 
 bench: deps
 	@scripts/bench/decode
@@ -76,14 +76,14 @@ bench-bombs: deps
 
 fuzz:
 	@scripts/install-deps build fuzz
-	@scripts/fuzz $(FUZZ_SECONDS)
+	@scripts/test/fuzz $(FUZZ_SECONDS)
 
 install: build
 	@cmake --install build --prefix "$(PREFIX)"
 
 package:
 	@scripts/install-deps build release
-	@scripts/build-deb
+	@scripts/release/build-deb
 
 windows-zip: windows
 	@cmake --build build-windows --target windows-zip

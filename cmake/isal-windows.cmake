@@ -3,7 +3,7 @@
 # decode on.
 #
 # ISA-L's inflate is built from Debian's own source package of the libisal
-# that Linux builds link (scripts/fetch-isal-source, run by
+# that Linux builds link (scripts/release/fetch-isal-source, run by
 # scripts/install-deps, puts it in .cache/isal/source): a copy of it in the
 # build folder is built with its own Makefile.unx (arch=mingw, nasm), only
 # its igzip unit, into a static isa-l.a. Without the source or nasm (or
@@ -25,7 +25,7 @@ if(NOT HEALTHGAUGE_ISAL)
 elseif(NOT EXISTS "${HEALTHGAUGE_ISAL_SOURCE}/Makefile.unx" OR
        NOT EXISTS "${HEALTHGAUGE_ISAL_SOURCE}/include/igzip_lib.h")
   message(WARNING "healthgauge: ISA-L's source is missing (${HEALTHGAUGE_ISAL_SOURCE}/Makefile.unx); "
-                  "scripts/fetch-isal-source fetches it. This Windows build inflates with zlib "
+                  "scripts/release/fetch-isal-source fetches it. This Windows build inflates with zlib "
                   "(slower).")
 elseif(NOT HEALTHGAUGE_NASM OR NOT HEALTHGAUGE_MAKE)
   message(WARNING "healthgauge: nasm or make is missing, which ISA-L's build needs. This Windows "

@@ -1,9 +1,9 @@
 // The compare mode run end to end: two folders of generated screenshots
 // beside the working folder's own, the console compared with figures worked
 // out here by exact whole-number arithmetic, compare.html, the error lines,
-// and the folders left exactly as they were. Under Wine (scripts/run-windows-
-// tests) the same cases run against the Windows program, with folder names
-// holding spaces and Japanese text.
+// and the folders left exactly as they were. Under Wine
+// (scripts/test/run-windows-tests) the same cases run against the Windows
+// program, with folder names holding spaces and Japanese text.
 #include "support/program_run.h"
 
 #include <algorithm>

@@ -387,7 +387,7 @@ inline std::string settled_clipboard_text(const ClipboardProbe& probe, const std
 }
 
 // Sets the probe up for a test in folder, with "sentinel" on the clipboard.
-// HEALTHGAUGE_TEST_DISPLAY names the X display (scripts/run-tests starts
+// HEALTHGAUGE_TEST_DISPLAY names the X display (scripts/test/run-tests starts
 // Xvfb for it); without one the test is skipped, or, with
 // HEALTHGAUGE_REQUIRE_CLIPBOARD set, fails.
 inline void open_clipboard(ClipboardProbe* probe, const std::string& folder) {
