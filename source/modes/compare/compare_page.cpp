@@ -150,7 +150,7 @@ static void write_cumulative(FILE* file, const FolderDamage& a, const FolderDama
     const int bottom = PLOT_TOP + PLOT_HEIGHT;
     write_svg_start(file, "cumulative", "Share of screenshots at or below each damage, A and B");
     for (int share = 0; share <= 100; share += 20) {
-        char label[8];
+        char label[12];  // any int
         snprintf(label, sizeof label, "%d", share);
         write_y_tick(file, bottom - share * PLOT_HEIGHT / 100.0, label);
     }
