@@ -229,3 +229,71 @@ TEST(GaugeReading, DecodesPngFilesAndReportsFilesItCannotRead) {
     EXPECT_FALSE(read_file_printing(text, &reading));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Failed to load " + text + "\n");
 }
+
+namespace {
+
+// A picture of width x height with layout `type` painted in and its three
+// sample points moved `score` away from their colours in all.
+Screenshot scored_shot(int width, int height, int type, int score) {
+    Screenshot shot = blank_screenshot(width, height, 3);
+    paint_gauge(shot, type, 100);
+    int shares[3] = {score / 3, score / 3, score - 2 * (score / 3)};
+    for (int i = 0; i < 3; ++i) {
+        const SamplePoint& point = gauge_types[type].points[i];
+        set_pixel(shot, point.x, point.y, shifted(point.colour, shares[i]));
+    }
+    return shot;
+}
+
+}  // namespace
+
+TEST(GaugeReading, AHighScoreOrOneMatchingSideIsAWeakMatchOfAReading) {
+    struct Case {
+        int width, height, type, score;
+        MatchDoubt doubt;
+    };
+    const Case cases[] = {
+        {1920, 1080, 3, 0, MatchDoubt::none},
+        {1920, 1080, 3, 300, MatchDoubt::none},
+        {1920, 1080, 3, 301, MatchDoubt::high_score},
+        {1920, 1080, 3, 600, MatchDoubt::high_score},
+        {2560, 1440, 1, 368, MatchDoubt::high_score},
+        {2560, 1440, 1, 28, MatchDoubt::none},
+        {1920, 1200, 3, 0, MatchDoubt::one_side},    // a 16:10 screen, read by its width
+        {1920, 1200, 3, 368, MatchDoubt::one_side},  // the size is told before the score
+        {3440, 1440, 1, 0, MatchDoubt::one_side},    // ultra-wide, read by its height
+        {1920, 64, 5, 0, MatchDoubt::one_side},      // the top rows alone
+        {1920, 1080, 3, 601, MatchDoubt::none},      // not read at all
+    };
+    for (const Case& c : cases) {
+        GaugeResult result = read_gauge_image(image_of(scored_shot(c.width, c.height, c.type, c.score)));
+        EXPECT_EQ(result.status == GaugeStatus::read, c.score <= MAX_MATCH_SCORE);
+        EXPECT_EQ(result.layout, c.type);
+        EXPECT_EQ(result.score, c.score);
+        EXPECT_EQ(result.width, c.width);
+        EXPECT_EQ(result.height, c.height);
+        EXPECT_EQ(match_doubt(result), c.doubt)
+            << c.width << "x" << c.height << " layout " << c.type << " score " << c.score;
+    }
+}
+
+TEST(GaugeReading, OnlyASizeWithNeitherSideOfAnyLayoutFitsNone) {
+    struct Case {
+        int width, height;
+        bool fits;
+    };
+    const Case cases[] = {{1920, 1080, true}, {1920, 1200, true}, {3440, 1440, true},
+                          {1000, 1080, true}, {3840, 2160, false}, {1280, 720, false},
+                          {1921, 1081, false}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(size_fits_a_layout(c.width, c.height), c.fits) << c.width << "x" << c.height;
+    }
+    // The sizes a player is told are all read by every side.
+    for (const ScreenSize& size : SCREEN_SIZES) {
+        bool whole = false;
+        for (const GaugeType& type : gauge_types) {
+            whole = whole || (type.screen_width == size.width && type.screen_height == size.height);
+        }
+        EXPECT_TRUE(whole) << size.width << "x" << size.height;
+    }
+}
