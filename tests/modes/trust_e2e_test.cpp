@@ -538,3 +538,27 @@ TEST_F(Trust, WatchTellsAWeakMatchAsItReadsIt) {
         << run.console;
 }
 
+TEST_F(Trust, WatchOnATerminalKeepsALiveStatusLine) {
+    TerminalRun watch;
+    ASSERT_TRUE(watch.start(folder.path, {"-watch"}));
+    ASSERT_TRUE(watch.wait_for("Watching: no screenshot read yet")) << shown_text(watch.received);
+    write_picture(folder / "shot.tmp", 1920, 1080, 5, 516);
+    ASSERT_EQ(rename((folder / "shot.tmp").c_str(), (folder / "shot.png").c_str()), 0);
+    ASSERT_TRUE(watch.wait_for("51.6% from shot.png\n")) << shown_text(watch.received);
+    // Drawn again after the reading's line, and a second later again.
+    const std::string line = "Watching: 1 read, average damage 48.4%, last reading 51.6% 0:0";
+    ASSERT_TRUE(watch.wait_for("51.6% from shot.png\n" + line)) << shown_text(watch.received);
+    ASSERT_TRUE(watch.wait_for(line + "2 ago")) << shown_text(watch.received);
+    watch.type("\x03");
+    ASSERT_TRUE(watch.wait_for("Read 1 screenshots, average damage 48.4% (health left 51.6%)"))
+        << shown_text(watch.received);
+    if (is_wine_run()) {  // the console window of its own waits for Enter
+        ASSERT_TRUE(watch.wait_for("Press Enter to close this window.")) << shown_text(watch.received);
+        watch.type("\r");
+    }
+    EXPECT_EQ(watch.ended(10000), 1);
+    // The line is taken away before the summary: nothing follows it.
+    std::string shown = shown_text(watch.received);
+    std::string::size_type summary = shown.rfind("Read 1 screenshots");
+    EXPECT_EQ(shown.find("Watching: 1", summary), std::string::npos) << shown;
+}
