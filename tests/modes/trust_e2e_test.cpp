@@ -320,17 +320,6 @@ namespace {
 
 const char TIMES[] = "\xC3\x97";
 
-// A colour `d` away from c (d <= 3 * 127).
-Colour moved(Colour c, int d) {
-    uint8_t* channels[] = {&c.red, &c.green, &c.blue};
-    for (uint8_t* channel : channels) {
-        int step = std::min(d, 127);
-        *channel = static_cast<uint8_t>(*channel < 128 ? *channel + step : *channel - step);
-        d -= step;
-    }
-    return c;
-}
-
 // A whole picture of width x height, layout `type` painted in with
 // `reading`, its sample points `score` away from their colours in all;
 // written fast (the rows below the gauge are one colour).
@@ -338,11 +327,7 @@ void write_picture(const std::string& path, int width, int height, int type, uin
                    int score = 0) {
     Screenshot shot = blank_screenshot(width, height, 3);
     paint_gauge(shot, type, filled_for_reading(type, reading));
-    int shares[3] = {score / 3, score / 3, score - 2 * (score / 3)};
-    for (int i = 0; i < 3; ++i) {
-        const SamplePoint& point = gauge_types[type].points[i];
-        set_pixel(shot, point.x, point.y, moved(point.colour, shares[i]));
-    }
+    spoil_samples(shot, type, score);
     PngOptions fast;
     fast.level = 1;
     fast.filter = 0;
