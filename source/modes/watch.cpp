@@ -103,6 +103,7 @@ struct WatchSession {
     uint32_t last_reading;  // the latest reading, once count > 0
     uint64_t last_ms;       // clock_ms() when it was read
     Progress status;        // the status line, on a terminal only
+    long status_age;        // the seconds since the last reading it shows
     uint64_t start;  // file time of the start: nothing older is read
     uint64_t since;  // file time of the latest reading (or of the start)
     // The readings a catch-up could list again: those of the last
@@ -125,26 +126,31 @@ struct WatchSession {
 
 static WatchSession session;
 
-// Draws the status line, when it has one: once a second for the time since
-// the last reading, and PROGRESS_INTERVAL after it was hidden for a line
-// (which may reach the screen by another way, progress.h).
+static long status_age() { return static_cast<long>((clock_ms() - session.last_ms) / 1000); }
+
+// Draws the status line, when it has one: PROGRESS_INTERVAL after it was
+// hidden for a line (which may reach the screen by another way, progress.h),
+// and whenever the seconds since the last reading it shows are out of date.
 static void show_status() {
     if (!session.status.stream) return;
     double clock = progress_clock();
-    bool shown = session.status.width > 0;
-    double due = shown ? STATUS_INTERVAL_MS / 1000.0 : PROGRESS_INTERVAL;
-    if (clock - session.status.drawn < due) return;
+    if (session.status.width == 0 && clock - session.status.drawn < PROGRESS_INTERVAL) return;
+    long age = status_age();
+    if (session.status.width > 0 && (session.count == 0 || age == session.status_age)) return;
     char text[PROGRESS_TEXT_SIZE];
-    long ago = static_cast<long>((clock_ms() - session.last_ms) / 1000);
     int length = format_watch_status(text, sizeof text, session.count, session.sum,
-                                     session.last_reading, ago);
+                                     session.last_reading, age);
     progress_show_text(&session.status, text, length, clock);
+    session.status_age = age;
 }
 
-// The longest wait before the status line is due again; -1 without one.
+// The longest wait before the status line is due again (the next whole
+// second since the last reading); -1 when nothing will change it.
 static int status_wait_ms() {
     if (!session.status.stream) return -1;
-    return session.status.width > 0 ? STATUS_INTERVAL_MS : static_cast<int>(PROGRESS_INTERVAL * 1000);
+    if (session.status.width == 0) return static_cast<int>(PROGRESS_INTERVAL * 1000);
+    if (session.count == 0) return -1;
+    return STATUS_INTERVAL_MS - static_cast<int>((clock_ms() - session.last_ms) % STATUS_INTERVAL_MS);
 }
 
 static void hide_status() { progress_hide(&session.status, progress_clock()); }
