@@ -37,6 +37,8 @@ const char USAGE[] =
     "folders the last one counts; any other argument is ignored with a message\n"
     "on standard error, but a path (with a / in it) that names nothing stops the\n"
     "run. Subfolders are not read.\n"
+    "Only PNG screenshots are read. Standard error says why a file was not read,\n"
+    "and names a weak match: a picture read that may not be a game screenshot.\n"
     "Files written to the folder: raw.txt, output.txt, report.html, report.csv,\n"
     "compare.html (nothing is written into the folders compared).\n"
     "HEALTHGAUGE_THREADS (1 to 32) sets the number of threads of a scan.\n"

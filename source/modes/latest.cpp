@@ -6,6 +6,7 @@
 #include "reading/screenshot.h"
 
 #include <cstdio>
+#include <cstring>
 
 // Index of the PNG entry with the greatest time (the first listed of equal
 // times), or -1 when the listing holds none.
@@ -22,13 +23,16 @@ static int newest_png() {
 
 void run_latest() {
     int newest = -1;
-    if (file_list_list_files()) {
+    bool listed = file_list_list_files();
+    if (listed) {
         newest = newest_png();
+        print_other_pictures(strcmp(file_list.root, ".") != 0 ? file_list.root : nullptr);
     } else {
         print_listing_failure();
     }
     if (newest < 0) {
         printf("Error: Could not find any PNG file.\n");
+        if (listed) print_no_png_folder();
         return;
     }
     const char* path = file_list.entries[newest].path;

@@ -2,10 +2,15 @@
 #include "modes/messages.h"
 
 #include "figures/damage.h"
+#include "modes/report/report_data.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"
+#include "reading/other_pictures.h"
 
 #include <cstdio>
+#include <cstring>
+
+constexpr char TIMES[] = "\xC3\x97";  // the multiplication sign of "1920×1080", in UTF-8
 
 const char* load_problem_text(const GaugeResult& result, char* text, size_t size) {
     switch (result.load_problem) {
@@ -42,6 +47,21 @@ void print_file_reason(const char* name, int error) {
     fprintf(stderr, "healthgauge: %s: %s\n", name, system_error_text(error, reason, sizeof reason));
 }
 
+// The reason a picture of a size no layout has gave no reading.
+static void print_size_mismatch(const GaugeResult& result, const char* path) {
+    if (result.width <= 0 || result.height <= 0) return;
+    if (size_fits_a_layout(result.width, result.height)) return;
+    char sizes[64] = "";
+    for (int i = 0; i < SCREEN_SIZE_COUNT; ++i) {
+        size_t used = strlen(sizes);
+        snprintf(sizes + used, sizeof sizes - used, "%s%d%s%d", i ? ", " : "",
+                 SCREEN_SIZES[i].width, TIMES, SCREEN_SIZES[i].height);
+    }
+    fflush(stdout);
+    fprintf(stderr, "healthgauge: %s: %d%s%d is not a screen size the gauge is read at (%s)\n",
+            path, result.width, TIMES, result.height, sizes);
+}
+
 void print_read_failure(const GaugeResult& result, const char* path) {
     if (result.status == GaugeStatus::load_failed) {
         printf("Error: Failed to load %s\n", path);
@@ -53,7 +73,45 @@ void print_read_failure(const GaugeResult& result, const char* path) {
         fprintf(stderr, "healthgauge: %s: %s\n", path, load_problem_text(result, reason, sizeof reason));
     } else if (result.status == GaugeStatus::no_layout) {
         printf("Warning: Could not find matching health bar type for screenshot %s\n", path);
+        print_size_mismatch(result, path);
     }
+}
+
+void print_weak_match(const GaugeResult& result, const char* path) {
+    MatchDoubt doubt = match_doubt(result);
+    if (doubt == MatchDoubt::none) return;
+    char layout[LAYOUT_TEXT_SIZE];
+    layout_text(result, layout);
+    fflush(stdout);
+    if (doubt == MatchDoubt::one_side) {
+        fprintf(stderr, "healthgauge: %s: weak match (%d%s%d read as %s): is it a game screenshot?\n",
+                path, result.width, TIMES, result.height, layout);
+    } else {
+        fprintf(stderr, "healthgauge: %s: weak match (score %d of %d, %s): is it a game screenshot?\n",
+                path, result.score, MAX_MATCH_SCORE, layout);
+    }
+}
+
+void print_other_pictures(const char* folder) {
+    OtherPictures others = count_other_pictures();
+    bool flushed = false;
+    for (int kind = 0; kind < OTHER_PICTURE_KINDS; ++kind) {
+        uint32_t count = others.count[kind];
+        if (count == 0) continue;
+        if (!flushed) fflush(stdout);
+        flushed = true;
+        fprintf(stderr, "healthgauge: %s%s%u .%s %s (only PNG screenshots are read)\n",
+                folder ? folder : "", folder ? ": " : "", count, OTHER_PICTURE_EXTENSIONS[kind],
+                count == 1 ? "file was not read" : "files were not read");
+    }
+}
+
+void print_no_png_folder() {
+    char path[4096];
+    const char* folder = file_list.root ? file_list.root : ".";
+    if (strcmp(folder, ".") == 0 && current_folder(path, sizeof path)) folder = path;
+    fflush(stdout);
+    fprintf(stderr, "healthgauge: no PNG file in %s\n", folder);
 }
 
 void print_listing_failure() {
@@ -88,5 +146,6 @@ void show_reading(const GaugeResult& result, const char* path) {
     format_percent(result.reading, text);
     printf("%s from %s\n", text, path);
     flush_console();
+    print_weak_match(result, path);
     tell_clipboard_outcome(clipboard.put_text(text));
 }

@@ -14,7 +14,29 @@
 // Prints why a screenshot gave no reading:
 //   Error: Failed to load NAME
 //   Warning: Could not find matching health bar type for screenshot NAME
+// and, on standard error, for a picture whose width and height both differ
+// from every layout's (SCREEN_SIZES, gauge.h, are the sizes the game has):
+//   healthgauge: NAME: 3840×2160 is not a screen size the gauge is read at (1920×1080, 2560×1440)
 void print_read_failure(const GaugeResult& result, const char* path);
+
+// Tells, on standard error, of a screenshot read whose match is weak
+// (match_doubt, gauge.h), nothing for any other:
+//   healthgauge: NAME: weak match (score 368 of 600, 1920×1080 B): is it a game screenshot?
+//   healthgauge: NAME: weak match (1920×1200 read as 1920×1080 B): is it a game screenshot?
+// The reading itself is shown and counted as any other.
+void print_weak_match(const GaugeResult& result, const char* path);
+
+// Tells, on standard error, of the pictures of file_list that are not PNG,
+// one line per extension (lower case) that has some, after the listing:
+//   healthgauge: 12 .jpg files were not read (only PNG screenshots are read)
+//   healthgauge: 1 .bmp file was not read (only PNG screenshots are read)
+// With a folder (compare's A and B), "healthgauge: FOLDER: 12 .jpg ...".
+void print_other_pictures(const char* folder);
+
+// After "Error: Could not find any PNG file.", the folder it looked in, on
+// standard error: "healthgauge: no PNG file in /home/p/shots" (the working
+// directory's whole path, or the folder as it was typed).
+void print_no_png_folder();
 
 // Prints why the folder could not be listed, when the listing says so:
 //   FindFirstFile failed (CODE)

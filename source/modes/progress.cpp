@@ -17,8 +17,7 @@ void progress_start(Progress* progress, int total, FILE* stream, double now) {
     progress->width = 0;
 }
 
-// "1:05" or "2:03:09".
-static void format_duration(char* text, size_t size, long seconds) {
+void format_duration(char* text, size_t size, long seconds) {
     if (seconds >= 3600) {
         snprintf(text, size, "%ld:%02ld:%02ld", seconds / 3600, seconds / 60 % 60, seconds % 60);
     } else {
@@ -42,10 +41,8 @@ int format_progress(char* text, size_t size, int done, int total, double seconds
     return length;
 }
 
-static void draw(Progress* progress, double now) {
-    char text[PROGRESS_TEXT_SIZE];
-    int length = format_progress(text, sizeof text, progress->done, progress->total,
-                                 now - progress->started);
+void progress_show_text(Progress* progress, const char* text, int length, double now) {
+    if (!progress->stream) return;
     // Spaces cover what is left of a longer line before.
     int pad = progress->width > length ? progress->width - length : 0;
     fprintf(progress->stream, "\r%s%*s", text, pad, "");
@@ -53,6 +50,13 @@ static void draw(Progress* progress, double now) {
     fflush(progress->stream);
     progress->width = length;
     progress->drawn = now;
+}
+
+static void draw(Progress* progress, double now) {
+    char text[PROGRESS_TEXT_SIZE];
+    int length = format_progress(text, sizeof text, progress->done, progress->total,
+                                 now - progress->started);
+    progress_show_text(progress, text, length, now);
 }
 
 void progress_update(Progress* progress, int done, double now) {

@@ -48,6 +48,13 @@ void progress_update(Progress* progress, int done, double now);
 // draws it again.
 void progress_hide(Progress* progress, double now);
 
+// Draws `text` as the line now, in place of what it showed (for another
+// line kept in place the same way: the watch's status).
+void progress_show_text(Progress* progress, const char* text, int length, double now);
+
+// Seconds as "1:05" or "2:03:09".
+void format_duration(char* text, size_t size, long seconds);
+
 // The text of the line, without the carriage return: done of total after
 // `seconds`, with the rate and time left once there is a rate to tell.
 // Returns its length.

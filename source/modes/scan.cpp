@@ -55,6 +55,9 @@ static void take_result(void* context, int item, const GaugeResult& result, cons
         progress_hide(&scan->progress, progress_clock());
         print_read_failure(result, png_path(context, item));
         if (scan->progress.stream) fflush(stdout);
+    } else if (match_doubt(result) != MatchDoubt::none) {
+        progress_hide(&scan->progress, progress_clock());
+        print_weak_match(result, png_path(context, item));
     }
     if (scan->hooks) scan->hooks->on_result(scan->hooks->context, entry, result, crop);
     if (result.status == GaugeStatus::read) {
@@ -79,10 +82,12 @@ uint32_t scan_read_listing(uint32_t* readings, FILE* raw, const ScanHooks* hooks
         const FileEntry& entry = file_list.entries[file_list.index[slot]];
         if (entry_is_png(entry)) scan.pngs[count++] = &entry;
     }
+    bool other_root = strcmp(file_list.root, ".") != 0;
+    print_other_pictures(other_root ? file_list.root : nullptr);
     if (hooks && hooks->on_listing) {
         hooks->on_listing(hooks->context, scan.pngs, static_cast<uint32_t>(count));
     }
-    if (strcmp(file_list.root, ".") != 0) {
+    if (other_root) {
         scan.joined = join_to_root(scan.pngs, count);
         if (!scan.joined) {
             free(scan.pngs);

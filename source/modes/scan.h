@@ -35,9 +35,11 @@ void run_scan_with(const ScanHooks* hooks);
 // The scan's reading of a folder, for the modes built on it: reads every PNG
 // of file_list (listed already; readings has a slot for each of its files)
 // on as many threads as HEALTHGAUGE_THREADS or the machine says, in listing
-// order printing each failing screenshot's message, writing its raw.txt line
+// order printing each failing screenshot's message and each weak match's
+// line (messages.h), writing its raw.txt line
 // (when raw is not null) and telling the hooks (when not null), with the
-// progress line on a terminal. A PNG's path, in messages too, is its name
+// progress line on a terminal. First it tells of the pictures that are not
+// PNG (print_other_pictures, naming the root when it is not "."). A PNG's path, in messages too, is its name
 // for the working directory's listing and "ROOT/NAME" for another root.
 // Returns how many were read.
 uint32_t scan_read_listing(uint32_t* readings, FILE* raw, const ScanHooks* hooks);

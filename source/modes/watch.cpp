@@ -18,6 +18,7 @@
 
 #include "figures/damage.h"
 #include "modes/messages.h"
+#include "modes/progress.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"
 #include "reading/names.h"
@@ -47,6 +48,23 @@ void format_watch_summary(uint32_t count, uint64_t sum, char* text, int text_siz
     format_percent(average, health);
     snprintf(text, static_cast<size_t>(text_size),
              "Read %u screenshots, average damage %s (health left %s)", count, damage, health);
+}
+
+int format_watch_status(char* text, size_t size, uint32_t count, uint64_t sum,
+                        uint32_t last_reading, long seconds_ago) {
+    int length;
+    if (count == 0) {
+        length = snprintf(text, size, "Watching: no screenshot read yet");
+    } else {
+        char damage[PERCENT_TEXT_SIZE], last[PERCENT_TEXT_SIZE], ago[24];
+        format_percent(damage_of(average_reading(sum, count)), damage);
+        format_percent(last_reading, last);
+        format_duration(ago, sizeof ago, seconds_ago < 0 ? 0 : seconds_ago);
+        length = snprintf(text, size, "Watching: %u read, average damage %s, last reading %s %s ago",
+                          count, damage, last, ago);
+    }
+    if (length < 0) return 0;
+    return static_cast<size_t>(length) < size ? length : static_cast<int>(size) - 1;
 }
 
 // ---- the session -----------------------------------------------------------------
@@ -82,6 +100,10 @@ struct ReadMark {
 struct WatchSession {
     uint32_t count;
     uint64_t sum;
+    uint32_t last_reading;  // the latest reading, once count > 0
+    uint64_t last_ms;       // clock_ms() when it was read
+    Progress status;        // the status line, on a terminal only
+    long status_age;        // the seconds since the last reading it shows
     uint64_t start;  // file time of the start: nothing older is read
     uint64_t since;  // file time of the latest reading (or of the start)
     // The readings a catch-up could list again: those of the last
@@ -104,7 +126,37 @@ struct WatchSession {
 
 static WatchSession session;
 
+static long status_age() { return static_cast<long>((clock_ms() - session.last_ms) / 1000); }
+
+// Draws the status line, when it has one: PROGRESS_INTERVAL after it was
+// hidden for a line (which may reach the screen by another way, progress.h),
+// and whenever the seconds since the last reading it shows are out of date.
+static void show_status() {
+    if (!session.status.stream) return;
+    double clock = progress_clock();
+    if (session.status.width == 0 && clock - session.status.drawn < PROGRESS_INTERVAL) return;
+    long age = status_age();
+    if (session.status.width > 0 && (session.count == 0 || age == session.status_age)) return;
+    char text[PROGRESS_TEXT_SIZE];
+    int length = format_watch_status(text, sizeof text, session.count, session.sum,
+                                     session.last_reading, age);
+    progress_show_text(&session.status, text, length, clock);
+    session.status_age = age;
+}
+
+// The longest wait before the status line is due again (the next whole
+// second since the last reading); -1 when nothing will change it.
+static int status_wait_ms() {
+    if (!session.status.stream) return -1;
+    if (session.status.width == 0) return static_cast<int>(PROGRESS_INTERVAL * 1000);
+    if (session.count == 0) return -1;
+    return STATUS_INTERVAL_MS - static_cast<int>((clock_ms() - session.last_ms) % STATUS_INTERVAL_MS);
+}
+
+static void hide_status() { progress_hide(&session.status, progress_clock()); }
+
 static void print_line(const char* text) {
+    hide_status();
     printf("%s\n", text);
     flush_console();
 }
@@ -174,10 +226,13 @@ static void mark_read(const char* name, const FileLook& look) {
 
 static void read_now(const char* name, const FileLook& look) {
     GaugeResult result = read_gauge(name);
+    hide_status();
     show_reading(result, name);
     if (result.status == GaugeStatus::read) {
         ++session.count;
         session.sum += result.reading;
+        session.last_reading = result.reading;
+        session.last_ms = clock_ms();
     }
     RecentReading& recent = session.recent[session.recent_next];
     session.recent_next = (session.recent_next + 1) % RECENT_READINGS;
@@ -417,6 +472,7 @@ void run_watch() {
     reset_session();
     stop_requests_start();
     session.start = session.since = file_time_now();
+    progress_start(&session.status, 0, stderr_is_terminal() ? stderr : nullptr, progress_clock());
     FolderWatch* watch = folder_watch_start(".");
     bool looking = watch == nullptr;
     if (looking && !look_at_folder(true)) session.folder_gone = true;
@@ -426,13 +482,16 @@ void run_watch() {
     }
     uint64_t next_listing = clock_ms() + POLL_INTERVAL_MS;
     while (watching()) {
+        show_status();
         if (watch) {
             WatchEvent event;
-            if (folder_watch_next(watch, time_to_next_look(-1), &event)) handle(event);
+            if (folder_watch_next(watch, time_to_next_look(status_wait_ms()), &event)) handle(event);
         } else {
             uint64_t now = clock_ms();
-            int until_listing = next_listing > now ? static_cast<int>(next_listing - now) : 0;
-            wait_for_stop_request(time_to_next_look(until_listing));
+            int wait = next_listing > now ? static_cast<int>(next_listing - now) : 0;
+            int status_wait = status_wait_ms();
+            if (status_wait >= 0 && status_wait < wait) wait = status_wait;
+            wait_for_stop_request(time_to_next_look(wait));
             if (!stop_requested() && clock_ms() >= next_listing) {
                 if (!look_at_folder(false)) session.folder_gone = true;
                 next_listing = clock_ms() + POLL_INTERVAL_MS;

@@ -24,12 +24,26 @@
 // "Error: Stopped watching: the folder can no longer be read.".
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 constexpr int COMPLETION_WAIT_MS = 3000;
 
 // The watch mode; returns when it is stopped.
 void run_watch();
+
+// On a terminal, standard error shows a status line, redrawn in place every
+// second and taken away before any line is printed (progress.h):
+//   Watching: 12 read, average damage 43.1%, last reading 51.6% 0:42 ago
+// A redirected standard error never gets it.
+constexpr int STATUS_INTERVAL_MS = 1000;
+
+// The status line into text: "Watching: no screenshot read yet" before the
+// first reading, else as above with N the readings, D the damage of their
+// truncated average, the last reading and the time since it. Returns its
+// length.
+int format_watch_status(char* text, size_t size, uint32_t count, uint64_t sum,
+                        uint32_t last_reading, long seconds_ago);
 
 // The session's closing line into text: "Read N screenshots, average damage
 // D% (health left H%)" or "Read 0 screenshots".

@@ -100,7 +100,8 @@ uint32_t count_bar_pixels(const Image& image, const GaugeType& type) {
 }
 
 GaugeResult read_gauge_image(const Image& image) {
-    GaugeResult result = {GaugeStatus::no_layout, 0, -1, 0, 0, 0, 0, LoadProblem::none, 0};
+    GaugeResult result = {GaugeStatus::no_layout, 0, -1, 0, 0, image.width, image.height,
+                          LoadProblem::none, 0};
     result.layout = choose_gauge_type(image, &result.score);
     if (result.layout < 0 || result.score > MAX_MATCH_SCORE) return result;
     const GaugeType& type = gauge_types[result.layout];
@@ -108,6 +109,26 @@ GaugeResult read_gauge_image(const Image& image) {
     result.filled = count_bar_pixels(image, type);
     result.reading = result.filled * 1000 / bar_length(type);
     return result;
+}
+
+MatchDoubt match_doubt(const GaugeResult& result) {
+    if (result.status != GaugeStatus::read || result.layout < 0 ||
+        result.layout >= GAUGE_TYPE_COUNT) {
+        return MatchDoubt::none;
+    }
+    const GaugeType& type = gauge_types[result.layout];
+    if ((result.width == type.screen_width) != (result.height == type.screen_height)) {
+        return MatchDoubt::one_side;
+    }
+    return result.score > WEAK_MATCH_SCORE ? MatchDoubt::high_score : MatchDoubt::none;
+}
+
+bool size_fits_a_layout(int width, int height) {
+    const Image shape = {nullptr, 0, width, height, 3};
+    for (const GaugeType& type : gauge_types) {
+        if (matches_screen(shape, type)) return true;
+    }
+    return false;
 }
 
 uint64_t gauge_bytes_needed(int width, int height, int channels) {

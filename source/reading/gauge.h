@@ -79,7 +79,8 @@ struct GaugeResult {
     int layout;        // row of gauge_types that matched best, -1 when none did
     int score;         // that row's match score (0 when none)
     uint32_t filled;   // bar pixels counted from the left end, when read
-    int width = 0;     // the screenshot's size when it was decoded, else 0
+    int width = 0;     // the screenshot's size when it was decoded (or, too large
+                       // to decode, matched no layout), else 0
     int height = 0;
     LoadProblem load_problem = LoadProblem::none;  // when load_failed
     int load_error = 0;  // for cannot_open: the system's error code, or 0
@@ -87,6 +88,35 @@ struct GaugeResult {
 
 // Choose the layout, reject a poor match, measure.
 GaugeResult read_gauge_image(const Image& image);
+
+// A reading that may not come from a game screenshot at all. Lossless game
+// screenshots score under 30 and lossy ones up to about 270, while other
+// pictures of a screen's size can score under MAX_MATCH_SCORE by chance; and
+// a game screenshot has the whole screen size of its layout, not one side of
+// it. Such a reading is still a reading: the modes only tell the player.
+constexpr int WEAK_MATCH_SCORE = 300;  // a reading scoring above it is weak
+
+enum class MatchDoubt : uint8_t {
+    none,        // not read, or a good match
+    high_score,  // read with a score above WEAK_MATCH_SCORE
+    one_side,    // read, but only its width or only its height is the layout's
+};
+
+// The doubt about a result, the size before the score: a result read from a
+// picture of one matching side is one_side whatever its score.
+MatchDoubt match_doubt(const GaugeResult& result);
+
+// The screen sizes the game's screenshots come in, which the layouts are
+// made for; the table's larger sizes are scaled copies of their bars.
+struct ScreenSize {
+    int width, height;
+};
+constexpr int SCREEN_SIZE_COUNT = 2;
+constexpr ScreenSize SCREEN_SIZES[SCREEN_SIZE_COUNT] = {{1920, 1080}, {2560, 1440}};
+
+// True when the width or the height of a picture is that of some layout's
+// screen: only then can it be read.
+bool size_fits_a_layout(int width, int height);
 
 // Bytes from the top of a width x height image of `channels` channels that
 // the candidate layouts can look at (the end of the furthest sample point or

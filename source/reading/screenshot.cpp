@@ -41,8 +41,12 @@ static GaugeResult read_with(const char* path, GaugeCrop* crop, bool fast) {
     if (status == DecodeStatus::failed) result.load_problem = diagnose(header, file);
     fclose(file);
     // Too big to decode within its budget, but no layout could have matched
-    // its pixels whatever they are.
-    if (status == DecodeStatus::out_of_budget) result.status = GaugeStatus::no_layout;
+    // its pixels whatever they are: its size is the header's.
+    if (status == DecodeStatus::out_of_budget) {
+        result.status = GaugeStatus::no_layout;
+        result.width = static_cast<int>(header.width);
+        result.height = static_cast<int>(header.height);
+    }
     if (status != DecodeStatus::decoded) return result;
     result = read_gauge_image(decoded.image);
     result.width = decoded.image.width;

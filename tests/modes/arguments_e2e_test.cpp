@@ -12,14 +12,14 @@
 namespace {
 
 void make_shot(const std::string& path, uint32_t reading, long time) {
-    ASSERT_TRUE(write_png(screenshot_with_reading(reading), path));
+    ASSERT_TRUE(write_file(path, game_png_with_reading(reading)));
     ASSERT_TRUE(set_time(path, time));
 }
 
 }  // namespace
 
 TEST_F(EndToEnd, UnknownOptionGetsALineOnStandardErrorAndChangesNothingElse) {
-    make_screenshots(folder, {516});
+    ASSERT_TRUE(write_file(folder / "shot.png", game_png_with_reading(516)));
     ProgramRun plain = run();
     ProgramRun typo = run_with_errors(folder.path, {"-scna"});
     EXPECT_EQ(typo.console, std::string(BANNER) + plain.console);
@@ -138,7 +138,7 @@ TEST_F(EndToEnd, ReportCsvReadsBackRowForRowWithACsvReader) {
         } else if (shot.reading == -2) {
             ASSERT_TRUE(write_png(blank_screenshot(1280, 720, 3), path));
         } else {
-            ASSERT_TRUE(write_png(screenshot_with_reading(static_cast<uint32_t>(shot.reading)), path));
+            ASSERT_TRUE(write_file(path, game_png_with_reading(static_cast<uint32_t>(shot.reading))));
         }
         ASSERT_TRUE(set_time(path, shot.time));
     }

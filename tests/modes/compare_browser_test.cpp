@@ -64,9 +64,9 @@ TEST_F(BrowserCompare, RenderedDomHasEveryPart) {
     ASSERT_NE(dom.find("<h1>Health gauge comparison</h1>"), std::string::npos) << dom.substr(0, 300);
 
     // The table: a header and three rows of five cells; the verdict.
-    EXPECT_EQ(occurrences(dom, "<tr>"), size_t(1 + 3 + 1 + 6));  // and the folders' table
+    EXPECT_EQ(occurrences(dom, "<tr>"), size_t(1 + 3 + 1 + 7));  // and the folders' table
     for (const char* label : {"Average damage", "Median damage", "Complete misses",
-                              "95% interval of B", "Middle half of the damages"}) {
+                              "95% interval of B", "Middle half of the damages", "Weak matches"}) {
         EXPECT_NE(dom.find(label), std::string::npos) << label;
     }
     EXPECT_NE(dom.find("<p class=\"verdict\" id=\"verdict\">new gear does more damage than old &lt;i&gt;gear &amp; \"x\" (p = 0.0"),

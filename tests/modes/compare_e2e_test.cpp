@@ -105,7 +105,7 @@ class Compare : public EndToEnd {
             if (readings[i] < 0) {
                 ASSERT_TRUE(write_file(path, "not a picture"));
             } else {
-                ASSERT_TRUE(write_png(screenshot_with_reading(static_cast<uint32_t>(readings[i])), path));
+                ASSERT_TRUE(write_file(path, game_png_with_reading(static_cast<uint32_t>(readings[i]))));
             }
         }
     }

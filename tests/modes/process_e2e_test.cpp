@@ -126,7 +126,7 @@ TEST_F(EndToEnd, StandardOutputNobodyReadsLosesNothing) {
 
 TEST_F(EndToEnd, ClipboardHelperThatNeverEndsIsGivenUpOn) {
     if (is_wine_run()) GTEST_SKIP() << "the clipboard helpers belong to the POSIX program";
-    ASSERT_TRUE(write_png(screenshot_with_reading(537), folder / "shot.png"));
+    ASSERT_TRUE(write_file(folder / "shot.png", game_png_with_reading(537)));
     FakeXclip helper(STALLS);
     ChildSetup setup = helper.setup();
     setup.keep_errors = true;

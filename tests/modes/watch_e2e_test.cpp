@@ -480,9 +480,9 @@ TEST_F(Watch, ClipboardHelperThatNeverEndsHoldsNothingUp) {
     fake_helper.settings.push_back({"PATH", bin.path + ":" + environment("PATH")});
     fake_helper.keep_errors = true;
     start(":97", fake_helper);
-    ASSERT_TRUE(write_file(folder / "a.png", png_with_reading(500)));
+    ASSERT_TRUE(write_file(folder / "a.png", game_png_with_reading(500)));
     ASSERT_TRUE(wait_for_lines(program, 2));
-    ASSERT_TRUE(write_file(folder / "b.png", png_with_reading(800)));
+    ASSERT_TRUE(write_file(folder / "b.png", game_png_with_reading(800)));
     ASSERT_TRUE(wait_for_lines(program, 3));
     // b.png's helper is now being waited for: a stop ends the wait at once.
     uint64_t asked = now_ms();

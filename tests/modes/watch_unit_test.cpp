@@ -10,9 +10,41 @@
 
 #include <atomic>
 #include <csignal>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
+
+namespace {
+
+std::string status(uint32_t count, uint64_t sum, uint32_t last, long ago, size_t size = 96) {
+    char text[96];
+    int length = format_watch_status(text, size, count, sum, last, ago);
+    EXPECT_EQ(static_cast<size_t>(length), strlen(text));
+    return text;
+}
+
+}  // namespace
+
+TEST(WatchStatus, ReadingsAverageDamageAndTheLastReadingWithItsAge) {
+    struct Case {
+        uint32_t count;
+        uint64_t sum;
+        uint32_t last;
+        long ago;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0, "Watching: no screenshot read yet"},
+        {1, 516, 516, 0, "Watching: 1 read, average damage 48.4%, last reading 51.6% 0:00 ago"},
+        {2, 1300, 800, 42, "Watching: 2 read, average damage 35.0%, last reading 80.0% 0:42 ago"},
+        // The average is truncated as the summary's: 999.67 is 999.
+        {3, 2999, 1000, 3725, "Watching: 3 read, average damage 0.1%, last reading 100.0% 1:02:05 ago"},
+        {1, 0, 0, -5, "Watching: 1 read, average damage 100.0%, last reading 0.0% 0:00 ago"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(status(c.count, c.sum, c.last, c.ago), c.text);
+    EXPECT_EQ(status(2, 1300, 800, 42, 12), "Watching: 2");  // cut to the buffer
+}
 
 namespace {
 

@@ -12,18 +12,6 @@
 
 namespace {
 
-// A colour at distance d from c (d <= 3 * 127), moving each channel away
-// from its nearer end.
-Colour shifted(Colour c, int d) {
-    uint8_t* channels[] = {&c.red, &c.green, &c.blue};
-    for (uint8_t* channel : channels) {
-        int step = d < 127 ? d : 127;
-        *channel = static_cast<uint8_t>(*channel < 128 ? *channel + step : *channel - step);
-        d -= step;
-    }
-    return c;
-}
-
 uint32_t read_image(const Screenshot& shot, bool* ok) {
     GaugeResult result = read_gauge_image(image_of(shot));
     *ok = result.status == GaugeStatus::read;
@@ -70,14 +58,14 @@ TEST(GaugeReading, LowestScoreWinsAndTiesGoToTheEarlierRow) {
 
     // Row 3 one step off: row 4 now has the lowest score.
     const SamplePoint& point = gauge_types[3].points[0];
-    set_pixel(shot, point.x, point.y, shifted(point.colour, 1));
+    set_pixel(shot, point.x, point.y, shifted_colour(point.colour, 1));
     EXPECT_EQ(choose_gauge_type(image_of(shot), &score), 4);
     EXPECT_EQ(must_read(shot), 100u * 1000 / 389);
 
     // Rows 4 and 5 tie at 0: row 4 wins.
-    set_pixel(shot, point.x, point.y, shifted(point.colour, 300));
+    set_pixel(shot, point.x, point.y, shifted_colour(point.colour, 300));
     const SamplePoint& point4 = gauge_types[4].points[2];
-    set_pixel(shot, point4.x, point4.y, shifted(point4.colour, 2));
+    set_pixel(shot, point4.x, point4.y, shifted_colour(point4.colour, 2));
     EXPECT_EQ(choose_gauge_type(image_of(shot), &score), 5);
     set_pixel(shot, point4.x, point4.y, point4.colour);
     EXPECT_EQ(choose_gauge_type(image_of(shot), &score), 4);
@@ -107,11 +95,7 @@ TEST(GaugeReading, ScoreOf600IsAcceptedAnd601Rejected) {
     for (int total : {600, 601}) {
         Screenshot shot = blank_screenshot(1920, 1080, 3);
         paint_gauge(shot, 3, 237);
-        int shares[3] = {200, 200, total - 400};
-        for (int i = 0; i < 3; ++i) {
-            const SamplePoint& point = gauge_types[3].points[i];
-            set_pixel(shot, point.x, point.y, shifted(point.colour, shares[i]));
-        }
+        spoil_samples(shot, 3, total);
         int score = 0;
         EXPECT_EQ(choose_gauge_type(image_of(shot), &score), 3);
         EXPECT_EQ(score, total);
@@ -127,10 +111,10 @@ TEST(GaugeReading, BarWalkStopsAtTheFirstPixelThatIsNotBar) {
     paint_gauge(shot, 3, 237);
     EXPECT_EQ(must_read(shot), 1000u);
 
-    set_pixel(shot, gauge.bar_first + 100, gauge.bar_row, shifted(gauge.bar_colour, 200));
+    set_pixel(shot, gauge.bar_first + 100, gauge.bar_row, shifted_colour(gauge.bar_colour, 200));
     EXPECT_EQ(must_read(shot), 1000u) << "distance 200 still counts";
 
-    set_pixel(shot, gauge.bar_first + 100, gauge.bar_row, shifted(gauge.bar_colour, 201));
+    set_pixel(shot, gauge.bar_first + 100, gauge.bar_row, shifted_colour(gauge.bar_colour, 201));
     EXPECT_EQ(must_read(shot), 421u) << "distance 201 ends the walk: 100 of 237";
 
     set_pixel(shot, gauge.bar_first + 100, gauge.bar_row, gauge.bar_colour);
@@ -228,4 +212,68 @@ TEST(GaugeReading, DecodesPngFilesAndReportsFilesItCannotRead) {
     testing::internal::CaptureStdout();
     EXPECT_FALSE(read_file_printing(text, &reading));
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error: Failed to load " + text + "\n");
+}
+
+namespace {
+
+// A picture of width x height with layout `type` painted in, matching it
+// with `score`.
+Screenshot scored_shot(int width, int height, int type, int score) {
+    Screenshot shot = blank_screenshot(width, height, 3);
+    paint_gauge(shot, type, 100);
+    spoil_samples(shot, type, score);
+    return shot;
+}
+
+}  // namespace
+
+TEST(GaugeReading, AHighScoreOrOneMatchingSideIsAWeakMatchOfAReading) {
+    struct Case {
+        int width, height, type, score;
+        MatchDoubt doubt;
+    };
+    const Case cases[] = {
+        {1920, 1080, 3, 0, MatchDoubt::none},
+        {1920, 1080, 3, 300, MatchDoubt::none},
+        {1920, 1080, 3, 301, MatchDoubt::high_score},
+        {1920, 1080, 3, 600, MatchDoubt::high_score},
+        {2560, 1440, 1, 368, MatchDoubt::high_score},
+        {2560, 1440, 1, 28, MatchDoubt::none},
+        {1920, 1200, 3, 0, MatchDoubt::one_side},    // a 16:10 screen, read by its width
+        {1920, 1200, 3, 368, MatchDoubt::one_side},  // the size is told before the score
+        {3440, 1440, 1, 0, MatchDoubt::one_side},    // ultra-wide, read by its height
+        {1920, 64, 5, 0, MatchDoubt::one_side},      // the top rows alone
+        {1920, 1080, 3, 601, MatchDoubt::none},      // not read at all
+    };
+    for (const Case& c : cases) {
+        GaugeResult result = read_gauge_image(image_of(scored_shot(c.width, c.height, c.type, c.score)));
+        EXPECT_EQ(result.status == GaugeStatus::read, c.score <= MAX_MATCH_SCORE);
+        EXPECT_EQ(result.layout, c.type);
+        EXPECT_EQ(result.score, c.score);
+        EXPECT_EQ(result.width, c.width);
+        EXPECT_EQ(result.height, c.height);
+        EXPECT_EQ(match_doubt(result), c.doubt)
+            << c.width << "x" << c.height << " layout " << c.type << " score " << c.score;
+    }
+}
+
+TEST(GaugeReading, OnlyASizeWithNeitherSideOfAnyLayoutFitsNone) {
+    struct Case {
+        int width, height;
+        bool fits;
+    };
+    const Case cases[] = {{1920, 1080, true}, {1920, 1200, true}, {3440, 1440, true},
+                          {1000, 1080, true}, {3840, 2160, false}, {1280, 720, false},
+                          {1921, 1081, false}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(size_fits_a_layout(c.width, c.height), c.fits) << c.width << "x" << c.height;
+    }
+    // The sizes a player is told are all read by every side.
+    for (const ScreenSize& size : SCREEN_SIZES) {
+        bool whole = false;
+        for (const GaugeType& type : gauge_types) {
+            whole = whole || (type.screen_width == size.width && type.screen_height == size.height);
+        }
+        EXPECT_TRUE(whole) << size.width << "x" << size.height;
+    }
 }

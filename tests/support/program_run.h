@@ -24,6 +24,7 @@
 #include <sys/resource.h>
 #include <ctime>
 #include <functional>
+#include <map>
 #include <poll.h>
 #include <sstream>
 #include <string>
@@ -331,6 +332,24 @@ inline Screenshot screenshot_with_reading(uint32_t reading) {
     paint_gauge(shot, TYPE, filled);
     EXPECT_EQ(static_cast<uint32_t>(filled) * 1000 / 240, reading) << "not exact: " << reading;
     return shot;
+}
+
+// A whole 1920x1080 screenshot with `reading` (layout TYPE), as PNG bytes,
+// for the cases that look at standard error: the 1920x64 ones above are read
+// by their width alone, a weak match that standard error names. Each reading
+// is encoded once (about 30 ms) and kept.
+inline std::string game_png_with_reading(uint32_t reading) {
+    static std::map<uint32_t, std::string> made;
+    std::string& png = made[reading];
+    if (png.empty()) {
+        Screenshot shot = blank_screenshot(1920, 1080, 3);
+        paint_gauge(shot, TYPE, filled_for_reading(TYPE, reading));
+        PngOptions fast;
+        fast.level = 1;
+        fast.filter = 0;
+        png = encode_png(shot, fast);
+    }
+    return png;
 }
 
 // Runs the Windows tool in folder; its output.

@@ -74,6 +74,24 @@ Image image_of(const Screenshot& shot) {
     return {shot.pixels.data(), shot.pixels.size(), shot.width, shot.height, shot.channels};
 }
 
+Colour shifted_colour(Colour c, int distance) {
+    uint8_t* channels[] = {&c.red, &c.green, &c.blue};
+    for (uint8_t* channel : channels) {
+        int step = distance < 127 ? distance : 127;
+        *channel = static_cast<uint8_t>(*channel < 128 ? *channel + step : *channel - step);
+        distance -= step;
+    }
+    return c;
+}
+
+void spoil_samples(Screenshot& shot, int type, int score) {
+    int shares[3] = {score / 3, score / 3, score - 2 * (score / 3)};
+    for (int i = 0; i < 3; ++i) {
+        const SamplePoint& point = gauge_types[type].points[i];
+        set_pixel(shot, point.x, point.y, shifted_colour(point.colour, shares[i]));
+    }
+}
+
 bool write_png(const Screenshot& shot, const std::string& path) {
     return stbi_write_png(path.c_str(), shot.width, shot.height, shot.channels,
                           shot.pixels.data(), shot.width * shot.channels) != 0;

@@ -28,6 +28,15 @@ void set_pixel(Screenshot& shot, int x, int y, Colour colour);
 // bar with a dark colour that is not bar.
 void paint_gauge(Screenshot& shot, int type, int filled);
 
+// A colour `distance` away from c (at most 3 * 127): each channel in turn
+// moves up to 127 away from its nearer end.
+Colour shifted_colour(Colour c, int distance);
+
+// Moves the sample points of layout `type` `score` away from their colours
+// in all, split as evenly as can be: a match score of `score` when they held
+// their colours.
+void spoil_samples(Screenshot& shot, int type, int score);
+
 // Bar pixels that give a reading: the smallest count whose permille is reading.
 int filled_for_reading(int type, uint32_t reading);
 

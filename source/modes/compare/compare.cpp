@@ -14,11 +14,18 @@
 #include <cstdlib>
 #include <cstring>
 
-// Lists and reads one folder: its damages (malloc'd, the caller frees them)
-// and how many PNGs it has; false when it cannot be listed (*error then holds
-// the system's error code, 0 when there is none) or memory is short.
+// Counts the weak matches of a folder as the scan reads it.
+static void count_weak(void* context, const FileEntry&, const GaugeResult& result,
+                       const GaugeCrop*) {
+    if (match_doubt(result) != MatchDoubt::none) ++*static_cast<uint32_t*>(context);
+}
+
+// Lists and reads one folder: its damages (malloc'd, the caller frees them),
+// how many PNGs it has and how many of its readings are weak matches; false
+// when it cannot be listed (*error then holds the system's error code, 0 when
+// there is none) or memory is short.
 static bool read_folder(const char* folder, FolderDamage* out, int* error) {
-    *out = {folder, nullptr, 0, 0};
+    *out = {folder, nullptr, 0, 0, 0};
     bool listed = file_list_list_folder(folder);
     *error = listed ? 0 : file_list.error;
     size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
@@ -27,7 +34,8 @@ static bool read_folder(const char* folder, FolderDamage* out, int* error) {
         for (int slot = 0; slot < file_list.file_count; ++slot) {
             out->pngs += entry_is_png(file_list.entries[file_list.index[slot]]);
         }
-        out->count = scan_read_listing(readings, nullptr, nullptr);
+        ScanHooks hooks = {false, count_weak, &out->weak, nullptr};
+        out->count = scan_read_listing(readings, nullptr, &hooks);
         for (uint32_t i = 0; i < out->count; ++i) readings[i] = damage_of(readings[i]);
         out->damage = readings;
     }
@@ -100,7 +108,7 @@ void run_compare(const char* folder_a, const char* folder_b, const char* run_fol
     bool listable_a = folder_listable(folder_a);
     bool listable_b = same ? listable_a : folder_listable(folder_b);
     if (!listable_a || !listable_b) return;
-    FolderDamage a, b = {folder_b, nullptr, 0, 0};
+    FolderDamage a, b = {folder_b, nullptr, 0, 0, 0};
     int error_a = 0, error_b = 0;
     bool listed_a = read_folder(folder_a, &a, &error_a);
     // A folder named twice that failed the first time is not read again:

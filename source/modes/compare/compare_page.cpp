@@ -190,7 +190,7 @@ static void write_folders(FILE* file, const Comparison& c, const FolderDamage& a
                           const FolderDamage& b) {
     const FolderFigures* figures[2] = {&c.a, &c.b};
     const FolderDamage* folders[2] = {&a, &b};
-    char cells[6][2][48];
+    char cells[7][2][48];
     for (int i = 0; i < 2; ++i) {
         const FolderFigures& f = *figures[i];
         char share[PERCENT_TEXT_SIZE], median[PERCENT_TEXT_SIZE], low[PERCENT_TEXT_SIZE],
@@ -207,14 +207,16 @@ static void write_folders(FILE* file, const Comparison& c, const FolderDamage& a
         snprintf(cells[3][i], sizeof cells[3][i], "%s", median);
         snprintf(cells[4][i], sizeof cells[4][i], "%s to %s", low, high);
         snprintf(cells[5][i], sizeof cells[5][i], "%s to %s", lowest, highest);
+        snprintf(cells[6][i], sizeof cells[6][i], "%u", folders[i]->weak);
     }
-    static const char* const LABELS[6] = {
+    static const char* const LABELS[7] = {
         "Screenshots read", "PNG files that could not be read", "Complete misses (0.0% damage)",
-        "Median damage", "Middle half of the damages", "Lowest to highest damage"};
+        "Median damage", "Middle half of the damages", "Lowest to highest damage",
+        "Weak matches (read, but are they game screenshots?)"};
     fprintf(file, "<h2>Each folder</h2>\n<table class=\"figures\" id=\"each\">\n<thead><tr>"
                   "<th></th><th class=\"num\">A</th><th class=\"num\">B</th></tr></thead>\n"
                   "<tbody>\n");
-    for (int row = 0; row < 6; ++row) write_folder_cells(file, LABELS[row], cells[row][0], cells[row][1]);
+    for (int row = 0; row < 7; ++row) write_folder_cells(file, LABELS[row], cells[row][0], cells[row][1]);
     fprintf(file, "</tbody>\n</table>\n");
 }
 
@@ -236,6 +238,10 @@ static const char MEANING[] =
     "screenshots in each folder would show the difference of the averages seen here, if it is "
     "real, in 4 comparisons out of 5 (80% power: the two-sample normal formula with the folders' "
     "pooled spread, allowing for the rank test's efficiency of 0.955).</dd>\n"
+    "<dt>Weak matches</dt><dd>Screenshots read whose picture matches its gauge layout poorly "
+    "(a match score above 300 of 600) or has only the width or only the height of its screen. "
+    "They count in every figure; standard error names each, so that a picture that is not a game "
+    "screenshot can be taken out of the folder.</dd>\n"
     "<dt>Middle half</dt><dd>Half of the folder's screenshots have a damage in this range; a "
     "quarter lie below it and a quarter above.</dd>\n"
     "<dt>Too few screenshots</dt><dd>With fewer than 10 screenshots read in either folder there "

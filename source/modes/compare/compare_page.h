@@ -6,7 +6,8 @@
 // damage histograms overlaid on the report's bins (pages/chart.h: a bar of
 // its own for 0.0%, then five-point bins) as shares of each folder, the two
 // cumulative curves (the share of screenshots at or below each damage), each
-// folder's count, misses, median and spread, and what the figures mean.
+// folder's count, weak matches, misses, median and spread, and what the
+// figures mean.
 //
 //     write_compare_page(file, comparison, a, b);  // after compare_damage()
 #pragma once
@@ -22,6 +23,7 @@ struct FolderDamage {
     uint32_t* damage;   // permille, one per screenshot read (sorted by compare_damage)
     uint32_t count;     // screenshots read
     uint32_t pngs;      // PNG files listed, read or not
+    uint32_t weak;      // screenshots read that are weak matches (match_doubt, gauge.h)
 };
 
 // False when a write failed.

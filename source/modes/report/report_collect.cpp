@@ -104,6 +104,7 @@ void report_add(Report* report, const FileEntry& entry, const GaugeResult& resul
     if (result.status != GaugeStatus::read) return;
 
     ++report->read_count;
+    if (match_doubt(result) != MatchDoubt::none) ++report->weak_count;
     uint32_t rank = index < report->ranked ? report->time_rank[index] : index;
     bool early = rank < REPORT_FIRST_CROPS;
     if (crop && early && report->crop_bytes < REPORT_CROP_BYTES) {

@@ -37,9 +37,9 @@ std::string csv_field(const char* text) {
     return quote ? "\"" + field + "\"" : field;
 }
 
-static const char* status_word(GaugeStatus status) {
-    switch (status) {
-    case GaugeStatus::read: return "read";
+static const char* status_word(const GaugeResult& result) {
+    switch (result.status) {
+    case GaugeStatus::read: return match_doubt(result) == MatchDoubt::none ? "read" : "weak";
     case GaugeStatus::load_failed: return "load_failed";
     case GaugeStatus::no_layout: return "no_layout";
     }
@@ -66,7 +66,7 @@ bool write_report_csv(FILE* file, const Report& report) {
         layout_text(result, layout);
         std::string line = csv_field(report_row_name(report, row));
         for (const char* field : {static_cast<const char*>(time), static_cast<const char*>(health),
-                                  static_cast<const char*>(damage), status_word(result.status),
+                                  static_cast<const char*>(damage), status_word(result),
                                   static_cast<const char*>(layout), static_cast<const char*>(score)}) {
             line += ',';
             line += csv_field(field);

@@ -7,8 +7,8 @@
 // then one line per PNG the scan looked at, in the page's order (file time,
 // oldest first), each ending in CR LF. file_time is local time
 // ("2026-12-07 16:25:42"); health and damage are numbers with one decimal
-// ("51.6", "48.4"), empty when not read; status is read, load_failed or
-// no_layout; layout is named as the page names it (layout_text); score is
+// ("51.6", "48.4"), empty when not read; status is read, weak (read, but a
+// weak match: gauge.h's match_doubt), load_failed or no_layout; layout is named as the page names it (layout_text); score is
 // the layout's match score when read, else empty.
 #pragma once
 

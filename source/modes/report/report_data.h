@@ -53,6 +53,7 @@ struct Report {
     uint32_t first_shown;// of them, those on the page
     size_t crop_bytes;   // PNG bytes of the first crops
     uint32_t read_count; // rows whose screenshot was read
+    uint32_t weak_count; // of them, weak matches (match_doubt, gauge.h)
     HeldCrop* highest;   // the highest damages past the first crops
     HeldCrop* lowest;    // the lowest damages past the first crops
     uint32_t highest_count, lowest_count;

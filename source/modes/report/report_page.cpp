@@ -48,6 +48,8 @@ static const char STYLE[] =
     "td.gauge{width:36%}\n"
     "th small{display:block;font-weight:400;color:#666}\n"
     "tr.failed td.status{color:#a11}\n"
+    "span.weak{display:inline-block;margin-left:6px;padding:0 5px;border-radius:3px;"
+    "background:#fde8c4;color:#7a4a00;font-size:12px;font-weight:600}\n"
     ".crop{position:relative;line-height:0;width:100%}\n"
     ".crop img{display:block;width:100%;height:auto;image-rendering:pixelated}\n"
     ".end{position:absolute;top:0;bottom:0;width:0}\n"
@@ -156,6 +158,11 @@ static void write_more_figures(FILE* file, const Report& report, const uint32_t*
     }
 }
 
+static const char WEAK_HINT[] =
+    "Screenshots read whose picture matches its layout poorly (a score above 300) or has only "
+    "the width or only the height of its screen: check that they are game screenshots. They "
+    "count in every figure, marked \"weak match\" in the table.";
+
 static void write_figures(FILE* file, const Report& report, const uint32_t* readings) {
     fprintf(file, "<h2>Summary</h2>\n");
     if (report.read_count == 0) {
@@ -179,6 +186,9 @@ static void write_figures(FILE* file, const Report& report, const uint32_t* read
         write_figure(file, lines[i], value + 2, hint_of(lines[i]));
     }
     write_more_figures(file, report, readings);
+    char weak[16];
+    snprintf(weak, sizeof weak, "%u", report.weak_count);
+    write_figure(file, "Weak matches", weak, WEAK_HINT);
     fprintf(file, "</table>\n");
 }
 
@@ -225,14 +235,18 @@ static void write_row(FILE* file, const Report& report, uint32_t index) {
     bool read = result.status == GaugeStatus::read;
     char time[LOCAL_TIME_SIZE];
     if (!file_time_to_local(row.time, time)) snprintf(time, sizeof time, "unknown");
+    bool weak = match_doubt(result) != MatchDoubt::none;
     fprintf(file, "<tr class=\"file%s\"><td class=\"num\">%u</td><td class=\"name\">",
-            read ? "" : " failed", index + 1);
+            read ? (weak ? " weak" : "") : " failed", index + 1);
     write_html_text(file, report_row_name(report, row));
     fprintf(file, "</td><td class=\"time\">%s</td>", time);
     if (read) {
         char damage[PERCENT_TEXT_SIZE];
         format_percent(damage_of(result.reading), damage);
-        fprintf(file, "<td class=\"status\">%s</td>", damage);
+        fprintf(file, "<td class=\"status\">%s%s</td>", damage,
+                weak ? "<span class=\"weak\" title=\"It may not be a game screenshot: see Weak "
+                       "matches above\">weak match</span>"
+                     : "");
     } else if (result.status == GaugeStatus::load_failed) {
         fprintf(file, "<td class=\"status\">Error: Failed to load</td>");
     } else {
