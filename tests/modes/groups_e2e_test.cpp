@@ -151,3 +151,20 @@ TEST_F(Groups, SessionsAreSplitByFileTimes) {
     ProgramRun again = run({"-e"}, utc);
     EXPECT_EQ(again.console, result.console);
 }
+
+TEST_F(Groups, UnreadableSubfolderIsSaidAndLeftOut) {
+    std::string why = why_permissions_cannot_bind();
+    if (!why.empty()) GTEST_SKIP() << why;
+    make_setup("a", spread_readings(12, 100, 90, 11));
+    make_setup("b", spread_readings(12, 100, 90, 11));
+    make_setup("locked", spread_readings(12, 0, 10, 1));
+    ASSERT_EQ(chmod((folder / "locked").c_str(), 0), 0);
+    ChildSetup obey;
+    obey.obey_permissions = true;
+    obey.keep_errors = true;
+    ProgramRun result = run({"-groups"}, obey);
+    chmod((folder / "locked").c_str(), 0755);
+    EXPECT_TRUE(holds(result.console, "Error: Cannot read the folder locked.\n")) << result.console;
+    EXPECT_TRUE(holds(result.errors, "healthgauge: locked: ")) << result.errors;
+    EXPECT_TRUE(holds(result.console, "No clear difference between the 2 setups")) << result.console;
+}

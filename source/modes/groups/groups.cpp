@@ -123,7 +123,10 @@ void run_groups() {
     SetupList setups;
     for (const std::string& name : subfolders()) {
         bool listed = file_list_list_folder(name.c_str());
-        if (listed && holds_png()) {
+        if (!listed) {
+            printf("Error: Cannot read the folder %s.\n", name.c_str());
+            print_file_reason(name.c_str(), file_list.error);
+        } else if (holds_png()) {
             std::vector<uint32_t> damage;
             for (const TimePoint& point : read_listed()) damage.push_back(point.damage);
             setups.names.push_back(name);

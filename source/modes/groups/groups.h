@@ -19,7 +19,9 @@
 // output file: "Saved compare.html" or "Error: Failed to write
 // compare.html.". With fewer than two setups of 10 screenshots read:
 //   Too few setups to compare: at least two with 10 screenshots read each are needed.
-// and no page.
+// and no page. A subfolder that cannot be listed gets compare's line,
+//   Error: Cannot read the folder NAME.     (the reason on standard error)
+// and is left out.
 #pragma once
 
 void run_groups();
