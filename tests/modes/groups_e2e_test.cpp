@@ -114,7 +114,7 @@ TEST_F(Groups, SetupUnderTenIsShownButLeftOut) {
 }
 
 TEST_F(Groups, NamesWithSpacesAndUnicode) {
-    const std::string sword = "long sword \xE2\x9A\x94", bow = "\xE5\xBC\x93 & <bow>";
+    const std::string sword = "long sword \xE2\x9A\x94", bow = "\xE5\xBC\x93 & bow";  // names Windows allows
     make_setup(sword, spread_readings(20, 40, 100, 7));
     make_setup(bow, spread_readings(20, 140, 100, 7));
     ProgramRun result = run({"-groups"});
@@ -122,8 +122,8 @@ TEST_F(Groups, NamesWithSpacesAndUnicode) {
                                           SENTENCE_TAIL))
         << result.console;
     std::string page = file("compare.html");
-    EXPECT_TRUE(holds(page, "<td>\xE5\xBC\x93 &amp; &lt;bow&gt;</td>")) << page;
-    EXPECT_FALSE(holds(page, "<bow>"));
+    EXPECT_TRUE(holds(page, "<td>\xE5\xBC\x93 &amp; bow</td>")) << page;
+    EXPECT_TRUE(holds(page, "<td>long sword \xE2\x9A\x94</td>")) << page;
 }
 
 TEST_F(Groups, SessionsAreSplitByFileTimes) {
