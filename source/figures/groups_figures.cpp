@@ -113,6 +113,14 @@ static void append_names(char* text, const GroupsComparison& c, const int* chose
     }
 }
 
+// Whether a setup with a higher average beats group g.
+static bool beaten_by_any(const GroupsComparison& c, int g) {
+    for (int other = 0; other < g; ++other) {
+        if (group_beats(c, other, g)) return true;
+    }
+    return false;
+}
+
 static void difference_sentence(const GroupsComparison& c, char* text, int* chosen) {
     int top = 0, beaten = 0, leaders = 0;
     while (!c.groups[top].tested) ++top;
@@ -125,7 +133,7 @@ static void difference_sentence(const GroupsComparison& c, char* text, int* chos
         append_names(text, c, chosen, beaten);
     } else {
         for (int g = 0; g < c.count; ++g) {
-            if (c.groups[g].tested && (g == top || !group_beats(c, top, g))) chosen[leaders++] = g;
+            if (c.groups[g].tested && !beaten_by_any(c, g)) chosen[leaders++] = g;
         }
         snprintf(text, GROUPS_SENTENCE_SIZE, "No setup clearly does the most damage; ");
         append_names(text, c, chosen, leaders);

@@ -74,6 +74,7 @@ constexpr size_t GROUPS_SENTENCE_SIZE = 4096;
 // tests).", "No setup clearly does the most damage; sword and spear lead
 // (Holm-adjusted rank tests).", "No clear difference between the 4 setups
 // (p = 0.310, Kruskal–Wallis)." or the too-few sentence. Names as given.
+// The leaders are the tested setups that no other setup beats.
 void groups_sentence(const GroupsComparison& comparison, char text[GROUPS_SENTENCE_SIZE]);
 
 constexpr int GROUP_CELL_SIZE = 40;
