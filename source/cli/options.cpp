@@ -13,6 +13,7 @@ const char USAGE[] =
     "Usage: healthgauge [-last | -scan | -report | -watch] [-help | -version]\n"
     "                   [FOLDER | SCREENSHOT.png]\n"
     "       healthgauge -compare FOLDER_A FOLDER_B [FOLDER]\n"
+    "       healthgauge -groups | -sessions [FOLDER]\n"
     "\n"
     "Run it in the folder that holds your PNG screenshots, or name that folder.\n"
     "\n"
@@ -27,6 +28,11 @@ const char USAGE[] =
     "                          tell whether B does more damage than A, by the\n"
     "                          folders' names, or how many screenshots would\n"
     "                          tell; writes compare.html\n"
+    "  -groups, -g             compare every subfolder of the folder (one setup\n"
+    "                          each): which does the most damage; writes\n"
+    "                          compare.html\n"
+    "  -sessions, -e           the same for the folder's play sessions (a pause\n"
+    "                          of over 30 minutes starts a new one)\n"
     "  -help, -h, -?, /?       show this text and do nothing else\n"
     "  -version                show the version line and do nothing else\n"
     "  FOLDER                  work in that folder: read its screenshots and write\n"
@@ -41,6 +47,7 @@ const char USAGE[] =
     "and names a weak match: a picture read that may not be a game screenshot.\n"
     "Files written to the folder: raw.txt, output.txt, report.html, report.csv,\n"
     "compare.html (nothing is written into the folders compared).\n"
+    "-groups reads only the subfolders' own screenshots and skips hidden ones.\n"
     "HEALTHGAUGE_THREADS (1 to 32) sets the number of threads of a scan.\n"
     "Exit status: always 1.\n";
 
@@ -86,6 +93,12 @@ static int mode_option(int argc, const char* const argv[], int i, int* next) {
     if (same_text_ignoring_case(argument, "-report") || same_text_ignoring_case(argument, "-r")) {
         return static_cast<int>(Mode::report);
     }
+    if (same_text_ignoring_case(argument, "-groups") || same_text_ignoring_case(argument, "-g")) {
+        return static_cast<int>(Mode::groups);
+    }
+    if (same_text_ignoring_case(argument, "-sessions") || same_text_ignoring_case(argument, "-e")) {
+        return static_cast<int>(Mode::sessions);
+    }
     if (is_compare(argument)) {
         *next = i + 3 < argc ? i + 3 : argc;
         return static_cast<int>(Mode::compare);
@@ -103,7 +116,8 @@ Mode choose_mode(int argc, const char* const argv[]) {
 }
 
 static const char* const MODE_ARGUMENTS[] = {"-scan", "-s", "-last", "-l", "-watch", "-w",
-                                              "-report", "-r", "-compare", "-c", nullptr};
+                                              "-report", "-r", "-compare", "-c", "-groups",
+                                              "-g", "-sessions", "-e", nullptr};
 
 bool is_known_option(const char* argument) {
     return is_one_of(argument, HELP_ARGUMENTS) || is_one_of(argument, VERSION_ARGUMENTS) ||

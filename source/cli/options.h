@@ -11,6 +11,9 @@
 //     healthgauge SHOT.png   (latest mode) read SHOT.png instead of the newest
 //     healthgauge -compare|-c A B  the screenshots of two folders compared
 //                            (compare/compare.h)
+//     healthgauge -groups|-g  the run folder's subfolders compared, one setup
+//                            each (groups/groups.h)
+//     healthgauge -sessions|-e  the run folder's play sessions compared
 //
 // Options are compared without regard to case; the last mode option wins.
 // The two arguments after -compare are its folders, whatever they are (never
@@ -35,7 +38,7 @@
 #include <vector>
 
 
-enum class Mode { latest, scan, watch, report, compare };
+enum class Mode { latest, scan, watch, report, compare, groups, sessions };
 
 // What the run does: a mode, or only the help or version text.
 enum class Request { mode, help, version };

@@ -3,6 +3,7 @@
 
 #include "cli/pause.h"
 #include "modes/compare/compare.h"
+#include "modes/groups/groups.h"
 #include "modes/latest.h"
 #include "modes/report/report.h"
 #include "modes/scan.h"
@@ -31,6 +32,8 @@ static void run_mode(const Arguments& arguments) {
         // compare.html goes into the run folder.
         run_compare(arguments.compare_a, arguments.compare_b, arguments.folder.c_str());
         break;
+    case Mode::groups: run_groups(); break;
+    case Mode::sessions: run_sessions(); break;
     }
 }
 

@@ -52,6 +52,8 @@ constexpr int DIR_NAME_SIZE = 3 * 255 + 1;
 struct DirItem {
     char name[DIR_NAME_SIZE];  // bytes as the file system has them, zero-terminated
     bool is_directory;
+    bool is_hidden;            // Windows' hidden attribute (false elsewhere: a
+                               // leading dot hides a name there)
     uint64_t time;             // last-write time; only its order matters
     uint32_t size;             // low 32 bits of the size, 0 for a directory
 };

@@ -94,16 +94,23 @@ TEST(Options, ModeOptionsInAnyCaseAndTheLastOneWins) {
         {{"-REPORT"}, Mode::report}, {{"-Report"}, Mode::report},
         {{"-watch"}, Mode::watch}, {{"-w"}, Mode::watch}, {{"-W"}, Mode::watch},
         {{"-WATCH"}, Mode::watch}, {{"-Watch"}, Mode::watch},
+        {{"-groups"}, Mode::groups}, {{"-g"}, Mode::groups}, {{"-G"}, Mode::groups},
+        {{"-GROUPS"}, Mode::groups}, {{"-Groups"}, Mode::groups},
+        {{"-sessions"}, Mode::sessions}, {{"-e"}, Mode::sessions}, {{"-E"}, Mode::sessions},
+        {{"-SESSIONS"}, Mode::sessions}, {{"-Sessions"}, Mode::sessions},
         // The last mode option wins.
         {{"-scan", "-last"}, Mode::latest}, {{"-last", "-S"}, Mode::scan},
         {{"-report", "-s"}, Mode::scan}, {{"-l", "-r"}, Mode::report},
         {{"-watch", "-scan"}, Mode::scan}, {{"-s", "-w"}, Mode::watch}, {{"-w", "-l"}, Mode::latest},
+        {{"-g", "-e"}, Mode::sessions}, {{"-sessions", "-groups"}, Mode::groups},
+        {{"-c", "a", "b", "-g"}, Mode::groups}, {{"-g", "-c", "-e", "-s"}, Mode::compare},
         // Anything else is ignored.
         {{"scan"}, Mode::latest}, {{"watch"}, Mode::latest},
         {{"-x", "-sc", "--scan", "-scans", ""}, Mode::latest},
         {{"-s", "-x", "last"}, Mode::scan}, {{"-r", "-x", "report"}, Mode::report},
         {{"-rep", "--report", "-reports", "-rr"}, Mode::latest},
         {{"-wa"}, Mode::latest}, {{"-watching"}, Mode::latest},
+        {{"-group", "--groups", "-session", "-ee", "-gs"}, Mode::latest},
     };
     for (const Case& c : cases) EXPECT_EQ(mode_of(c.arguments), c.mode) << shown(c.arguments);
 }
@@ -253,6 +260,9 @@ TEST(Arguments, EachIsAnOptionAFolderAScreenshotOrAMessage) {
         {{"-scna"}, Mode::latest, Request::mode, "", "", {unknown + "-scna' (see --help)"}},
         {{"-scan", "shots"}, Mode::scan, Request::mode, "shots", "", {}},
         {{"shots", "-R"}, Mode::report, Request::mode, "shots", "", {}},
+        {{"-groups", "shots"}, Mode::groups, Request::mode, "shots", "", {}},
+        {{"shots", "-E"}, Mode::sessions, Request::mode, "shots", "", {}},
+        {{"-g", "shot.png"}, Mode::groups, Request::mode, "", "", {missing + "shot.png'"}},
         {{"shots", "my shots"}, Mode::latest, Request::mode, "my shots", "", {}},  // the last counts
         {{"スクショ", "-w"}, Mode::watch, Request::mode, "スクショ", "", {}},
         {{"-dash folder"}, Mode::latest, Request::mode, "-dash folder", "", {}},  // a folder first

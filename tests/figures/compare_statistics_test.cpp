@@ -9,6 +9,7 @@
 // configured where they were present (scripts/install-deps installs them):
 // then their absence is a failure.
 #include "figures/compare_statistics.h"
+#include "support/scipy_run.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,6 @@
 #include <cstdio>
 #include <sstream>
 #include <string>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -44,38 +43,6 @@ std::vector<uint32_t> sample(Lcg* lcg, size_t n, uint32_t spread, uint32_t shift
     return values;
 }
 
-std::string python_list(const std::vector<uint32_t>& values) {
-    std::string text = "[";
-    for (uint32_t v : values) text += std::to_string(v) + ",";
-    return text + "]";
-}
-
-// Runs a Python script; its standard output, and its exit status in *status.
-std::string run_python(const std::string& script, int* status) {
-    char path[] = "/tmp/healthgauge-scipy-XXXXXX";
-    int fd = mkstemp(path);
-    if (fd < 0 || write(fd, script.data(), script.size()) != static_cast<ssize_t>(script.size())) {
-        *status = -1;
-        return "";
-    }
-    close(fd);
-    std::string output;
-    FILE* pipe = popen(("/usr/bin/python3 " + std::string(path) + " 2>&1").c_str(), "r");
-    char buffer[4096];
-    size_t got;
-    while (pipe && (got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, got);
-    int result = pipe ? pclose(pipe) : -1;
-    *status = WIFEXITED(result) ? WEXITSTATUS(result) : -1;
-    unlink(path);
-    return output;
-}
-
-bool scipy_present() {
-    int status;
-    run_python("import scipy.stats\n", &status);
-    return status == 0;
-}
-
 void expect_relative(double ours, double theirs, const std::string& what) {
     double scale = std::fabs(theirs) > 1e-300 ? std::fabs(theirs) : 1e-300;
     EXPECT_LE(std::fabs(ours - theirs) / scale, 1e-9) << what << ": " << ours << " vs " << theirs;
@@ -84,13 +51,7 @@ void expect_relative(double ours, double theirs, const std::string& what) {
 }  // namespace
 
 TEST(CompareStatistics, RankTestMatchesSciPy) {
-    if (!scipy_present()) {
-#ifdef HEALTHGAUGE_SCIPY_AT_CONFIGURE
-        FAIL() << "/usr/bin/python3 with SciPy was there when the build was configured";
-#else
-        GTEST_SKIP() << "no /usr/bin/python3 with SciPy (scripts/install-deps installs it)";
-#endif
-    }
+    SKIP_WITHOUT_SCIPY();
     struct Case {
         const char* name;
         size_t na, nb;

@@ -73,6 +73,7 @@ bool dir_search_next(DirSearch* search, DirItem* item) {
 
         memcpy(item->name, entry->d_name, length + 1);
         item->is_directory = is_directory;
+        item->is_hidden = false;
 #ifdef __APPLE__
         item->time = file_time_of(info.st_mtimespec);
 #else

@@ -64,6 +64,7 @@ bool dir_search_next(DirSearch* search, DirItem* item) {
         if (units == sizeof data.cFileName / sizeof data.cFileName[0]) continue;  // no terminator
         if (!utf8_from_wide(data.cFileName, item->name, sizeof item->name)) continue;
         item->is_directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        item->is_hidden = (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN) != 0;
         item->time = file_time_of(data.ftLastWriteTime);
         item->size = item->is_directory ? 0 : data.nFileSizeLow;
         return true;

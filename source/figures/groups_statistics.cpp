@@ -1,0 +1,131 @@
+// groups_statistics.cpp - the statistics of several groups (see
+// groups_statistics.h).
+#include "figures/groups_statistics.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+struct GroupValue {
+    uint32_t value;
+    int group;
+};
+
+// Fills the rank sums of each group (ties share the mean of their ranks);
+// returns the tie term, the sum of t^3 - t over runs of t equal values.
+static double rank_sums(GroupValue* all, size_t n, double* sums) {
+    std::sort(all, all + n, [](const GroupValue& x, const GroupValue& y) {
+        return x.value < y.value;
+    });
+    double tie_term = 0;
+    for (size_t i = 0; i < n;) {
+        size_t j = i;
+        while (j < n && all[j].value == all[i].value) ++j;
+        double rank = static_cast<double>(i + 1 + j) / 2;
+        for (size_t m = i; m < j; ++m) sums[all[m].group] += rank;
+        double t = static_cast<double>(j - i);
+        tie_term += t * t * t - t;
+        i = j;
+    }
+    return tie_term;
+}
+
+bool kruskal_wallis(const uint32_t* const* samples, const size_t* sizes, int k,
+                    KruskalWallis* out) {
+    *out = {0, 1, k - 1};
+    size_t n = 0;
+    for (int g = 0; g < k; ++g) n += sizes[g];
+    GroupValue* all = static_cast<GroupValue*>(malloc(n * sizeof(GroupValue)));
+    double* sums = static_cast<double*>(calloc(static_cast<size_t>(k), sizeof(double)));
+    if (!all || !sums) {
+        free(all);
+        free(sums);
+        return false;
+    }
+    size_t at = 0;
+    for (int g = 0; g < k; ++g) {
+        for (size_t i = 0; i < sizes[g]; ++i) all[at++] = {samples[g][i], g};
+    }
+    double tie_term = rank_sums(all, n, sums);
+    double total = static_cast<double>(n), squares = 0;
+    for (int g = 0; g < k; ++g) squares += sums[g] * sums[g] / static_cast<double>(sizes[g]);
+    free(all);
+    free(sums);
+    double correction = 1 - tie_term / (total * total * total - total);
+    if (!(correction > 0)) return true;  // every value equal
+    out->h = (12 / (total * (total + 1)) * squares - 3 * (total + 1)) / correction;
+    if (out->h < 0) out->h = 0;
+    out->p = upper_gamma_q(out->df / 2.0, out->h / 2);
+    return true;
+}
+
+constexpr int GAMMA_ITERATIONS = 10000;
+constexpr double GAMMA_EPSILON = 1e-16;
+constexpr double GAMMA_TINY = 1e-300;
+
+// P(a, x) by its series, for x < a + 1.
+static double lower_series(double a, double x) {
+    double term = 1 / a, sum = term;
+    for (int n = 1; n < GAMMA_ITERATIONS; ++n) {
+        term *= x / (a + n);
+        sum += term;
+        if (std::fabs(term) < std::fabs(sum) * GAMMA_EPSILON) break;
+    }
+    return sum * std::exp(-x + a * std::log(x) - std::lgamma(a));
+}
+
+// Q(a, x) by its continued fraction, for x >= a + 1.
+static double upper_fraction(double a, double x) {
+    double b = x + 1 - a, c = 1 / GAMMA_TINY, d = 1 / b, h = d;
+    for (int i = 1; i < GAMMA_ITERATIONS; ++i) {
+        double an = -i * (i - a);
+        b += 2;
+        d = an * d + b;
+        if (std::fabs(d) < GAMMA_TINY) d = GAMMA_TINY;
+        c = b + an / c;
+        if (std::fabs(c) < GAMMA_TINY) c = GAMMA_TINY;
+        d = 1 / d;
+        double step = d * c;
+        h *= step;
+        if (std::fabs(step - 1) < GAMMA_EPSILON) break;
+    }
+    return std::exp(-x + a * std::log(x) - std::lgamma(a)) * h;
+}
+
+double upper_gamma_q(double a, double x) {
+    if (x <= 0) return 1;
+    if (x < a + 1) return 1 - lower_series(a, x);
+    return upper_fraction(a, x);
+}
+
+void holm_adjust(const double* p, int n, double* adjusted) {
+    int* order = static_cast<int*>(malloc(static_cast<size_t>(n > 0 ? n : 1) * sizeof(int)));
+    if (!order) {  // memory short: the strictest adjustment, Bonferroni's
+        for (int i = 0; i < n; ++i) adjusted[i] = std::min(1.0, p[i] * n);
+        return;
+    }
+    for (int i = 0; i < n; ++i) order[i] = i;
+    std::stable_sort(order, order + n, [p](int x, int y) { return p[x] < p[y]; });
+    double running = 0;
+    for (int rank = 0; rank < n; ++rank) {
+        double value = std::min(1.0, p[order[rank]] * (n - rank));
+        running = std::max(running, value);
+        adjusted[order[rank]] = running;
+    }
+    free(order);
+}
+
+bool bootstrap_mean(const uint32_t* values, size_t n, uint64_t seed, Interval* out) {
+    double* means = static_cast<double*>(malloc(BOOTSTRAP_RESAMPLES * sizeof(double)));
+    if (!means) return false;
+    RandomState random = random_seeded(seed);
+    for (int r = 0; r < BOOTSTRAP_RESAMPLES; ++r) {
+        uint64_t sum = 0;
+        for (size_t i = 0; i < n; ++i) sum += values[random_below(&random, n)];
+        means[r] = static_cast<double>(sum) / static_cast<double>(n);
+    }
+    std::sort(means, means + BOOTSTRAP_RESAMPLES);
+    *out = {means[BOOTSTRAP_LOW_INDEX], means[BOOTSTRAP_HIGH_INDEX]};
+    free(means);
+    return true;
+}
