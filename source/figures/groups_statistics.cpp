@@ -33,6 +33,7 @@ static double rank_sums(GroupValue* all, size_t n, double* sums) {
 bool kruskal_wallis(const uint32_t* const* samples, const size_t* sizes, int k,
                     KruskalWallis* out) {
     *out = {0, 1, k - 1};
+    if (k < 2) return true;  // one setup or none: nothing to compare
     size_t n = 0;
     for (int g = 0; g < k; ++g) n += sizes[g];
     GroupValue* all = static_cast<GroupValue*>(malloc(n * sizeof(GroupValue)));

@@ -107,6 +107,19 @@ TEST(GroupsStatistics, KruskalWallisMatchesSciPy) {
     }
 }
 
+// One setup, or none: nothing to tell apart, and nothing to allocate.
+TEST(GroupsStatistics, KruskalWallisOfFewerThanTwoGroupsFindsNoDifference) {
+    const uint32_t values[] = {100, 200, 300};
+    const uint32_t* samples[] = {values};
+    const size_t sizes[] = {3};
+    for (int k : {0, 1}) {
+        KruskalWallis test = {-1, -1, -1};
+        ASSERT_TRUE(kruskal_wallis(samples, sizes, k, &test)) << k;
+        EXPECT_EQ(test.h, 0.0) << k;
+        EXPECT_EQ(test.p, 1.0) << k;
+    }
+}
+
 TEST(GroupsStatistics, UpperGammaMatchesSciPy) {
     SKIP_WITHOUT_SCIPY();
     // Both branches (x below and above a + 1), half-integer a as the
