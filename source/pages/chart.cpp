@@ -81,6 +81,15 @@ uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height) {
     return top;
 }
 
+void write_percent_ticks(FILE* file, int plot_height) {
+    const int bottom = PLOT_TOP + plot_height;
+    for (int share = 0; share <= 100; share += 20) {
+        char label[12];  // any int
+        snprintf(label, sizeof label, "%d", share);
+        write_y_tick(file, bottom - share * plot_height / 100.0, label);
+    }
+}
+
 void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]) {
     constexpr int PLOT_HEIGHT = 206;  // the rest holds the turned bin labels
     const int bottom = PLOT_TOP + PLOT_HEIGHT;

@@ -55,6 +55,10 @@ void write_y_tick(FILE* file, double y, const char* label, int plot_width = PLOT
 // plot's top.
 uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height);
 
+// The y ticks of a plot plot_height high for 0 to 100 (percent) in steps of
+// 20: grid lines and labels.
+void write_percent_ticks(FILE* file, int plot_height);
+
 // The histogram as an <svg> with labelled axes.
 void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]);
 

@@ -21,16 +21,6 @@
 
 namespace {
 
-// The test's own generator of samples (a 64-bit LCG), independent of the
-// one under test.
-struct Lcg {
-    uint64_t x;
-    uint32_t below(uint32_t n) {
-        x = x * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<uint32_t>((x >> 33) % n);
-    }
-};
-
 // n values: `shift` plus a draw of 0..spread-1, capped at 1000; with a
 // share of misses_percent exactly 0 (a complete miss).
 std::vector<uint32_t> sample(Lcg* lcg, size_t n, uint32_t spread, uint32_t shift,
@@ -41,11 +31,6 @@ std::vector<uint32_t> sample(Lcg* lcg, size_t n, uint32_t spread, uint32_t shift
         values.push_back(v > 1000 ? 1000 : v);
     }
     return values;
-}
-
-void expect_relative(double ours, double theirs, const std::string& what) {
-    double scale = std::fabs(theirs) > 1e-300 ? std::fabs(theirs) : 1e-300;
-    EXPECT_LE(std::fabs(ours - theirs) / scale, 1e-9) << what << ": " << ours << " vs " << theirs;
 }
 
 }  // namespace

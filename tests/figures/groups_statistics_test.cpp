@@ -14,24 +14,10 @@
 
 namespace {
 
-// The test's own generator of samples (a 64-bit LCG).
-struct Lcg {
-    uint64_t x;
-    uint32_t below(uint32_t n) {
-        x = x * 6364136223846793005ull + 1442695040888963407ull;
-        return static_cast<uint32_t>((x >> 33) % n);
-    }
-};
-
 std::vector<uint32_t> sample(Lcg* lcg, size_t n, uint32_t spread, uint32_t shift) {
     std::vector<uint32_t> values;
     for (size_t i = 0; i < n; ++i) values.push_back(std::min(1000u, shift + lcg->below(spread)));
     return values;
-}
-
-void expect_relative(double ours, double theirs, const std::string& what) {
-    double scale = std::fabs(theirs) > 1e-300 ? std::fabs(theirs) : 1e-300;
-    EXPECT_LE(std::fabs(ours - theirs) / scale, 1e-9) << what << ": " << ours << " vs " << theirs;
 }
 
 struct Group {

@@ -6,6 +6,8 @@
 // scripts/install-deps installs them): then their absence is a failure.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -44,6 +46,22 @@ inline std::string python_list(const std::vector<uint32_t>& values) {
     std::string text = "[";
     for (uint32_t v : values) text += std::to_string(v) + ",";
     return text + "]";
+}
+
+// The tests' own generator of samples (a 64-bit LCG), independent of the
+// one under test.
+struct Lcg {
+    uint64_t x;
+    uint32_t below(uint32_t n) {
+        x = x * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<uint32_t>((x >> 33) % n);
+    }
+};
+
+// Ours agrees with SciPy's figure to a relative 1e-9.
+inline void expect_relative(double ours, double theirs, const std::string& what) {
+    double scale = std::fabs(theirs) > 1e-300 ? std::fabs(theirs) : 1e-300;
+    EXPECT_LE(std::fabs(ours - theirs) / scale, 1e-9) << what << ": " << ours << " vs " << theirs;
 }
 
 #ifdef HEALTHGAUGE_SCIPY_AT_CONFIGURE

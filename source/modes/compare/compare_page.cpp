@@ -149,11 +149,7 @@ static void write_cumulative(FILE* file, const FolderDamage& a, const FolderDama
     constexpr int PLOT_HEIGHT = 236;
     const int bottom = PLOT_TOP + PLOT_HEIGHT;
     write_svg_start(file, "cumulative", "Share of screenshots at or below each damage, A and B");
-    for (int share = 0; share <= 100; share += 20) {
-        char label[12];  // any int
-        snprintf(label, sizeof label, "%d", share);
-        write_y_tick(file, bottom - share * PLOT_HEIGHT / 100.0, label);
-    }
+    write_percent_ticks(file, PLOT_HEIGHT);
     for (int damage = 0; damage <= 100; damage += 20) {
         fprintf(file, "<text x=\"%.1f\" y=\"%d\" text-anchor=\"middle\">%d</text>\n",
                 PLOT_LEFT + damage * PLOT_WIDTH / 100.0, bottom + 16, damage);

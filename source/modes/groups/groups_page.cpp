@@ -60,11 +60,7 @@ static void write_averages(FILE* file, const GroupsComparison& c) {
     constexpr int PLOT_HEIGHT = 206;
     const int bottom = PLOT_TOP + PLOT_HEIGHT;
     write_svg_start(file, "averages", "Average damage of each setup with its 95% interval");
-    for (int share = 0; share <= 100; share += 20) {
-        char label[12];  // any int
-        snprintf(label, sizeof label, "%d", share);
-        write_y_tick(file, bottom - share * PLOT_HEIGHT / 100.0, label);
-    }
+    write_percent_ticks(file, PLOT_HEIGHT);
     const double slot = static_cast<double>(PLOT_WIDTH) / (c.count > 0 ? c.count : 1);
     const double scale = static_cast<double>(PLOT_HEIGHT) / FULL_READING;
     for (int g = 0; g < c.count; ++g) {
