@@ -71,39 +71,40 @@ Request choose_request(int argc, const char* const argv[]) {
     return request;
 }
 
-static bool is_compare(const char* argument) {
-    return same_text_ignoring_case(argument, "-compare") || same_text_ignoring_case(argument, "-c");
+// Each mode option in its two forms: the one home of the mode options'
+// names. -compare also takes the two arguments after it (see mode_option).
+struct ModeOption {
+    const char* long_form;
+    const char* short_form;
+    Mode mode;
+};
+
+static const ModeOption MODE_OPTIONS[] = {
+    {"-scan", "-s", Mode::scan},         {"-last", "-l", Mode::latest},
+    {"-watch", "-w", Mode::watch},       {"-report", "-r", Mode::report},
+    {"-compare", "-c", Mode::compare},   {"-groups", "-g", Mode::groups},
+    {"-sessions", "-e", Mode::sessions},
+};
+
+// The mode option that argument is, or null.
+static const ModeOption* find_mode_option(const char* argument) {
+    for (const ModeOption& option : MODE_OPTIONS) {
+        if (same_text_ignoring_case(argument, option.long_form) ||
+            same_text_ignoring_case(argument, option.short_form)) {
+            return &option;
+        }
+    }
+    return nullptr;
 }
 
 // The mode option's argument, or -1 for another argument. The two arguments
 // after -compare are its folders, never options: *next skips them.
 static int mode_option(int argc, const char* const argv[], int i, int* next) {
-    const char* argument = argv[i];
+    const ModeOption* option = find_mode_option(argv[i]);
     *next = i + 1;
-    if (argument[0] != '-') return -1;
-    if (same_text_ignoring_case(argument, "-scan") || same_text_ignoring_case(argument, "-s")) {
-        return static_cast<int>(Mode::scan);
-    }
-    if (same_text_ignoring_case(argument, "-last") || same_text_ignoring_case(argument, "-l")) {
-        return static_cast<int>(Mode::latest);
-    }
-    if (same_text_ignoring_case(argument, "-watch") || same_text_ignoring_case(argument, "-w")) {
-        return static_cast<int>(Mode::watch);
-    }
-    if (same_text_ignoring_case(argument, "-report") || same_text_ignoring_case(argument, "-r")) {
-        return static_cast<int>(Mode::report);
-    }
-    if (same_text_ignoring_case(argument, "-groups") || same_text_ignoring_case(argument, "-g")) {
-        return static_cast<int>(Mode::groups);
-    }
-    if (same_text_ignoring_case(argument, "-sessions") || same_text_ignoring_case(argument, "-e")) {
-        return static_cast<int>(Mode::sessions);
-    }
-    if (is_compare(argument)) {
-        *next = i + 3 < argc ? i + 3 : argc;
-        return static_cast<int>(Mode::compare);
-    }
-    return -1;
+    if (!option) return -1;
+    if (option->mode == Mode::compare) *next = i + 3 < argc ? i + 3 : argc;
+    return static_cast<int>(option->mode);
 }
 
 Mode choose_mode(int argc, const char* const argv[]) {
@@ -115,13 +116,9 @@ Mode choose_mode(int argc, const char* const argv[]) {
     return mode;
 }
 
-static const char* const MODE_ARGUMENTS[] = {"-scan", "-s", "-last", "-l", "-watch", "-w",
-                                              "-report", "-r", "-compare", "-c", "-groups",
-                                              "-g", "-sessions", "-e", nullptr};
-
 bool is_known_option(const char* argument) {
     return is_one_of(argument, HELP_ARGUMENTS) || is_one_of(argument, VERSION_ARGUMENTS) ||
-           is_one_of(argument, MODE_ARGUMENTS);
+           find_mode_option(argument) != nullptr;
 }
 
 bool looks_like_option(const char* argument) {
