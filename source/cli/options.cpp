@@ -2,6 +2,7 @@
 #include "cli/options.h"
 
 #include "reading/names.h"
+#include "reading/recording/recording.h"
 
 #include <cctype>
 #include <cstdio>
@@ -12,7 +13,8 @@ static const char BANNER[] = "Varnholt screenshot health gauge tool v" HEALTHGAU
 const char USAGE[] =
     "Usage: healthgauge [-last | -scan | -report | -watch] [-help | -version]\n"
     "                   [FOLDER | SCREENSHOT.png]\n"
-    "       healthgauge -compare FOLDER_A FOLDER_B [FOLDER]\n"
+    "       healthgauge -scan | -report RECORDING... [FOLDER]\n"
+    "       healthgauge -compare A B [FOLDER]\n"
     "       healthgauge -groups | -sessions [FOLDER]\n"
     "\n"
     "Run it in the folder that holds your PNG screenshots, or name that folder.\n"
@@ -24,7 +26,8 @@ const char USAGE[] =
     "  -report, -r             as -scan, and write report.html and report.csv\n"
     "  -watch, -w              read every new screenshot as soon as it is written,\n"
     "                          as -last does; Ctrl+C stops\n"
-    "  -compare A B, -c A B    read the screenshots of the folders A and B and\n"
+    "  -compare A B, -c A B    read the screenshots of the folders A and B (or the\n"
+    "                          hits of recordings) and\n"
     "                          tell whether B does more damage than A, by the\n"
     "                          folders' names, or how many screenshots would\n"
     "                          tell; writes compare.html\n"
@@ -38,6 +41,9 @@ const char USAGE[] =
     "  FOLDER                  work in that folder: read its screenshots and write\n"
     "                          the files there\n"
     "  SCREENSHOT.png          (with -last) read that screenshot, not the newest\n"
+    "  RECORDING               (with -scan, -report) read every hit of a video of\n"
+    "                          play (.mp4, .mov, .mkv, .webm, .flv, .ts) instead\n"
+    "                          of the screenshots; several are read in turn\n"
     "\n"
     "Options are compared without regard to case; of several mode options or\n"
     "folders the last one counts; any other argument is ignored with a message\n"
@@ -150,6 +156,13 @@ Arguments parse_arguments(int argc, const char* const argv[], PathKind (*kind_of
             arguments.folder = argument;
         } else if (kind == PathKind::file && arguments.mode == Mode::latest && names_png(argument)) {
             arguments.screenshot = argument;
+        } else if (kind == PathKind::file && is_recording_name(argument)) {
+            if (arguments.mode == Mode::scan || arguments.mode == Mode::report) {
+                arguments.recordings.push_back(argument);
+            } else {
+                arguments.messages.push_back(std::string("healthgauge: unknown argument '") + argument +
+                                             "' (recordings are read by -scan, -report and -compare)");
+            }
         } else if (looks_like_option(argument)) {
             arguments.messages.push_back(std::string("healthgauge: unknown option '") + argument +
                                          "' (see --help)");

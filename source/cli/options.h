@@ -22,7 +22,9 @@
 // then a version argument (-version or --version). Every other argument is
 // taken, in this order, as an existing folder (the last one counts), in
 // latest mode as an existing file whose name ends in .png (the last one
-// counts), or else is ignored with one message for standard error. The exit
+// counts), in scan and report mode as an existing file whose name is a
+// recording's (read in the order given), or else is ignored with one
+// message for standard error. The exit
 // status is 1 on every path. An ignored argument that holds a path separator
 // ('/'; on Windows also '\\' or a drive such as C:) and names nothing at all
 // is a mistyped folder: the run stops after the messages (stop_run), so that
@@ -49,12 +51,16 @@ struct Arguments {
     Request request = Request::mode;
     std::string folder;      // the folder to work in; empty: the working directory
     std::string screenshot;  // latest mode: the PNG to read instead of the newest; or empty
+    // scan and report: the recordings named (recording.h is_recording_name),
+    // as typed, in their order; read instead of the folder's screenshots.
+    std::vector<std::string> recordings;
     const char* compare_a = nullptr;  // compare mode: the folders as typed; null when missing
     const char* compare_b = nullptr;
     // One line each (without its line end) for standard error, about the
     // arguments that were not taken, in their order:
     //   healthgauge: unknown option '-scna' (see --help)
     //   healthgauge: no such folder or screenshot: 'C:\Shots'
+    //   healthgauge: unknown argument 'a.mp4' (recordings are read by -scan, -report and -compare)
     std::vector<std::string> messages;
     // An argument names a path that does not exist: no mode is run.
     bool stop_run = false;

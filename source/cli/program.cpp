@@ -11,15 +11,62 @@
 #include "platform/platform.h"
 #include "reading/file_list.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
-static void run_mode(const Arguments& arguments) {
+// True when a path names the same file from any folder.
+static bool is_absolute(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return true;
+#ifdef _WIN32
+    if (!path.empty() && path[0] == '\\') return true;
+    if (path.size() >= 2 && isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') return true;
+#endif
+    return false;
+}
+
+// The recordings named, with the paths they are opened by once the run has
+// moved to its folder: taken from the folder the program was started in.
+struct RecordingNames {
+    std::vector<std::string> paths;
+    std::vector<NamedRecording> list;
+};
+
+static RecordingNames name_recordings(const Arguments& arguments) {
+    RecordingNames names;
+    char start[OUTPUT_PATH_SIZE];
+    bool known = current_folder(start, sizeof start);
+    for (const std::string& name : arguments.recordings) {
+        bool relative = known && !is_absolute(name);
+        names.paths.push_back(relative ? std::string(start) + PATH_SEPARATOR + name : name);
+    }
+    for (size_t i = 0; i < arguments.recordings.size(); ++i) {
+        names.list.push_back({arguments.recordings[i].c_str(), names.paths[i].c_str()});
+    }
+    return names;
+}
+
+static void run_mode(const Arguments& arguments, const RecordingNames& recordings) {
+    int recording_count = static_cast<int>(recordings.list.size());
     switch (arguments.mode) {
-    case Mode::scan: run_scan(); break;
+    case Mode::scan:
+        if (recording_count > 0) {
+            run_scan_recordings(recordings.list.data(), recording_count, nullptr);
+        } else {
+            run_scan();
+        }
+        break;
     case Mode::watch: run_watch(); break;
-    case Mode::report: run_report(); break;
+    case Mode::report:
+        if (recording_count > 0) {
+            run_report_recordings(recordings.list.data(), recording_count);
+        } else {
+            run_report();
+        }
+        break;
     case Mode::latest:
         if (arguments.screenshot.empty()) {
             run_latest();
@@ -51,12 +98,13 @@ int run_arguments(const Arguments& arguments) {
     if (arguments.request == Request::help) printf("%s", USAGE);
     if (arguments.request == Request::mode && !arguments.stop_run) {
         // A named screenshot is read by the name as given, in the folder the
-        // program was started in.
+        // program was started in; so are recordings, by their whole paths.
+        RecordingNames recordings = name_recordings(arguments);
         if (!arguments.folder.empty() && arguments.screenshot.empty() &&
             arguments.mode != Mode::compare) {
             enter_run_folder(arguments.folder.c_str());
         }
-        run_mode(arguments);
+        run_mode(arguments, recordings);
     }
     fflush(stdout);
     return 1;

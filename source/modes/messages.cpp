@@ -6,6 +6,7 @@
 #include "platform/platform.h"
 #include "reading/file_list.h"
 #include "reading/other_pictures.h"
+#include "reading/recording/recording.h"
 
 #include <cstdio>
 #include <cstring>
@@ -47,10 +48,9 @@ void print_file_reason(const char* name, int error) {
     fprintf(stderr, "healthgauge: %s: %s\n", name, system_error_text(error, reason, sizeof reason));
 }
 
-// The reason a picture of a size no layout has gave no reading.
-static void print_size_mismatch(const GaugeResult& result, const char* path) {
-    if (result.width <= 0 || result.height <= 0) return;
-    if (size_fits_a_layout(result.width, result.height)) return;
+void print_size_mismatch(int width, int height, const char* path) {
+    if (width <= 0 || height <= 0) return;
+    if (size_fits_a_layout(width, height)) return;
     char sizes[64] = "";
     for (int i = 0; i < SCREEN_SIZE_COUNT; ++i) {
         size_t used = strlen(sizes);
@@ -59,7 +59,7 @@ static void print_size_mismatch(const GaugeResult& result, const char* path) {
     }
     fflush(stdout);
     fprintf(stderr, "healthgauge: %s: %d%s%d is not a screen size the gauge is read at (%s)\n",
-            path, result.width, TIMES, result.height, sizes);
+            path, width, TIMES, height, sizes);
 }
 
 void print_read_failure(const GaugeResult& result, const char* path) {
@@ -73,7 +73,7 @@ void print_read_failure(const GaugeResult& result, const char* path) {
         fprintf(stderr, "healthgauge: %s: %s\n", path, load_problem_text(result, reason, sizeof reason));
     } else if (result.status == GaugeStatus::no_layout) {
         printf("Warning: Could not find matching health bar type for screenshot %s\n", path);
-        print_size_mismatch(result, path);
+        print_size_mismatch(result.width, result.height, path);
     }
 }
 
@@ -92,6 +92,31 @@ void print_weak_match(const GaugeResult& result, const char* path) {
     }
 }
 
+// Tells of the recordings of file_list, which a folder's scan leaves alone:
+//   healthgauge: 2 recordings were not read (name one to read its hits: healthgauge -scan "a b.mp4")
+static void print_recordings_not_read(const char* folder) {
+    uint32_t count = 0;
+    const FileEntry* first = nullptr;
+    for (int slot = 0; slot < file_list.file_count; ++slot) {
+        const FileEntry& entry = file_list.entries[file_list.index[slot]];
+        if (!entry.in_use || entry.is_directory || !is_recording_name(entry.path)) continue;
+        if (!first) first = &entry;
+        ++count;
+    }
+    if (count == 0) return;
+    char path[OUTPUT_PATH_SIZE];
+    if (folder) {
+        snprintf(path, sizeof path, "%s%c%s", folder, PATH_SEPARATOR, first->path);
+    } else {
+        snprintf(path, sizeof path, "%s", first->path);
+    }
+    const char* quote = strchr(path, ' ') ? "\"" : "";
+    fflush(stdout);
+    fprintf(stderr, "healthgauge: %s%s%u %s (name one to read its hits: healthgauge -scan %s%s%s)\n",
+            folder ? folder : "", folder ? ": " : "", count,
+            count == 1 ? "recording was not read" : "recordings were not read", quote, path, quote);
+}
+
 void print_other_pictures(const char* folder) {
     OtherPictures others = count_other_pictures();
     bool flushed = false;
@@ -104,6 +129,7 @@ void print_other_pictures(const char* folder) {
                 folder ? folder : "", folder ? ": " : "", count, OTHER_PICTURE_EXTENSIONS[kind],
                 count == 1 ? "file was not read" : "files were not read");
     }
+    print_recordings_not_read(folder);
 }
 
 void print_no_png_folder() {

@@ -19,6 +19,11 @@
 //   healthgauge: NAME: 3840×2160 is not a screen size the gauge is read at (1920×1080, 2560×1440)
 void print_read_failure(const GaugeResult& result, const char* path);
 
+// The standard error line of print_read_failure for a picture (or a
+// recording) of width x height that no layout has; nothing for a size that
+// fits one, or an unknown one.
+void print_size_mismatch(int width, int height, const char* path);
+
 // Tells, on standard error, of a screenshot read whose match is weak
 // (match_doubt, gauge.h), nothing for any other:
 //   healthgauge: NAME: weak match (score 368 of 600, 1920×1080 B): is it a game screenshot?
@@ -31,6 +36,9 @@ void print_weak_match(const GaugeResult& result, const char* path);
 //   healthgauge: 12 .jpg files were not read (only PNG screenshots are read)
 //   healthgauge: 1 .bmp file was not read (only PNG screenshots are read)
 // With a folder (compare's A and B), "healthgauge: FOLDER: 12 .jpg ...".
+// Then the recordings there, which only a recording named on the command
+// line is read from:
+//   healthgauge: 2 recordings were not read (name one to read its hits: healthgauge -scan "a b.mp4")
 void print_other_pictures(const char* folder);
 
 // After "Error: Could not find any PNG file.", the folder it looked in, on

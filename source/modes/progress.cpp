@@ -25,6 +25,13 @@ void format_duration(char* text, size_t size, long seconds) {
     }
 }
 
+// Cuts a length snprintf gave down to what the text holds.
+static int fitted_length(int length, size_t size) {
+    if (length < 0) return 0;
+    if (static_cast<size_t>(length) >= size) return size > 0 ? static_cast<int>(size) - 1 : 0;
+    return length;
+}
+
 int format_progress(char* text, size_t size, int done, int total, double seconds) {
     double rate = seconds > 0 ? done / seconds : 0;
     int length;
@@ -36,9 +43,33 @@ int format_progress(char* text, size_t size, int done, int total, double seconds
         length = snprintf(text, size, "Reading screenshots: %d of %d, %.0f/s, %s left", done, total,
                           rate, left);
     }
-    if (length < 0) length = 0;
-    if (static_cast<size_t>(length) >= size) length = size > 0 ? static_cast<int>(size) - 1 : 0;
-    return length;
+    return fitted_length(length, size);
+}
+
+int format_recording_progress(char* text, size_t size, const char* name, double position,
+                              double duration, uint64_t frames, double seconds) {
+    char at[24], length_text[24], left[24];
+    format_duration(at, sizeof at, static_cast<long>(position));
+    double rate = seconds > 0 ? static_cast<double>(frames) / seconds : 0;
+    double speed = seconds > 0 ? position / seconds : 0;
+    int length;
+    if (duration <= 0 || speed <= 0) {
+        length = snprintf(text, size, "Reading %s: %s, %.0f frames/s", name, at, rate);
+    } else {
+        double remaining = duration > position ? (duration - position) / speed : 0;
+        format_duration(length_text, sizeof length_text, static_cast<long>(duration + 0.5));
+        format_duration(left, sizeof left, static_cast<long>(remaining + 0.5));
+        length = snprintf(text, size, "Reading %s: %s of %s, %.0f frames/s, %.1f\xC3\x97 real time, %s left",
+                          name, at, length_text, rate, speed, left);
+    }
+    return fitted_length(length, size);
+}
+
+void progress_offer_text(Progress* progress, const char* text, int length, double now) {
+    if (!progress->stream) return;
+    if (now - progress->started < PROGRESS_DELAY) return;
+    if (now - progress->drawn < PROGRESS_INTERVAL) return;
+    progress_show_text(progress, text, length, now);
 }
 
 void progress_show_text(Progress* progress, const char* text, int length, double now) {

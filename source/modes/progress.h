@@ -21,6 +21,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 constexpr double PROGRESS_DELAY = 0.5;
@@ -59,3 +60,15 @@ void format_duration(char* text, size_t size, long seconds);
 // `seconds`, with the rate and time left once there is a rate to tell.
 // Returns its length.
 int format_progress(char* text, size_t size, int done, int total, double seconds);
+
+// The line while a recording is read: the position reached of its length,
+// the decoding rate, how many times real time that is, and the time left:
+//   Reading session.mp4: 3:12 of 10:02, 480 frames/s, 8.0× real time, 0:51 left
+// (without a known length: only the position and the rate). seconds is the
+// wall time since reading began. Returns its length.
+int format_recording_progress(char* text, size_t size, const char* name, double position,
+                              double duration, uint64_t frames, double seconds);
+
+// Draws `text` when the line is due (PROGRESS_DELAY after the start,
+// PROGRESS_INTERVAL after the last drawing).
+void progress_offer_text(Progress* progress, const char* text, int length, double now);

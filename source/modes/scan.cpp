@@ -115,44 +115,30 @@ uint32_t scan_read_listing(uint32_t* readings, FILE* raw, const ScanHooks* hooks
     return scan.n;
 }
 
-void run_scan_with(const ScanHooks* hooks) {
-    printf("Processing screenshots...\n");
-    uint32_t* readings = nullptr;
-    uint32_t n = 0;
-    // A folder that cannot be listed leaves raw.txt alone, as output.txt.
-    if (file_list_list_files()) {
-        size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
-        readings = static_cast<uint32_t*>(calloc(slots, sizeof(uint32_t)));
-    } else {
-        print_listing_failure();
-    }
-    if (readings) {
-        OutputFile raw;
-        bool raw_open = output_file_open(&raw, "raw.txt");
-        if (!raw_open) {
-            printf("Error: Failed to open raw.txt for writing.\n");
-            print_file_reason("raw.txt", raw.error);
-        }
-        n = scan_read_listing(readings, raw_open ? raw.file : nullptr, hooks);
-        if (raw_open) {
-            if (output_file_commit(&raw)) {
-                printf("Saved raw.txt with %i percentages\n", static_cast<int>(n));
-            } else {
-                printf("Error: Failed to write raw.txt.\n");
-                print_file_reason("raw.txt", raw.error);
-            }
-        }
-    }
-    file_list_release();
+// Opens raw.txt, or says why it cannot.
+static bool open_raw(OutputFile* raw) {
+    if (output_file_open(raw, "raw.txt")) return true;
+    printf("Error: Failed to open raw.txt for writing.\n");
+    print_file_reason("raw.txt", raw->error);
+    return false;
+}
 
+static void commit_raw(OutputFile* raw, uint32_t n) {
+    if (output_file_commit(raw)) {
+        printf("Saved raw.txt with %i percentages\n", static_cast<int>(n));
+    } else {
+        printf("Error: Failed to write raw.txt.\n");
+        print_file_reason("raw.txt", raw->error);
+    }
+}
+
+// output.txt from the n readings, or the error line when there are none.
+static void write_output(const uint32_t* readings, uint32_t n) {
     if (n == 0) {
         printf("Error: Didn't find any health bar gauges.\n");
-        free(readings);
         return;
     }
     ScanSummary summary = summarise_readings(readings, n);
-    free(readings);
-
     OutputFile output;
     if (!output_file_open(&output, "output.txt")) {
         printf("Error: Failed to open output.txt for writing.\n");
@@ -166,6 +152,38 @@ void run_scan_with(const ScanHooks* hooks) {
         printf("Error: Failed to write output.txt.\n");
         print_file_reason("output.txt", output.error);
     }
+}
+
+void run_scan_with(const ScanHooks* hooks) {
+    printf("Processing screenshots...\n");
+    uint32_t* readings = nullptr;
+    uint32_t n = 0;
+    // A folder that cannot be listed leaves raw.txt alone, as output.txt.
+    if (file_list_list_files()) {
+        size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
+        readings = static_cast<uint32_t*>(calloc(slots, sizeof(uint32_t)));
+    } else {
+        print_listing_failure();
+    }
+    if (readings) {
+        OutputFile raw;
+        bool raw_open = open_raw(&raw);
+        n = scan_read_listing(readings, raw_open ? raw.file : nullptr, hooks);
+        if (raw_open) commit_raw(&raw, n);
+    }
+    file_list_release();
+    write_output(readings, n);
+    free(readings);
+}
+
+void run_scan_recordings(const NamedRecording* list, int count, const RecordingHooks* hooks) {
+    HitReadings hits = {};
+    OutputFile raw;
+    bool raw_open = open_raw(&raw);
+    read_named_recordings(list, count, raw_open ? raw.file : nullptr, hooks, &hits);
+    if (raw_open) commit_raw(&raw, hits.count);
+    write_output(hits.readings, hits.count);
+    free(hits.readings);
 }
 
 void run_scan() { run_scan_with(nullptr); }

@@ -7,6 +7,7 @@
 // Lines end in CR LF.
 #pragma once
 
+#include "modes/recordings.h"
 #include "reading/gauge.h"
 
 #include <cstdint>
@@ -28,6 +29,11 @@ struct ScanHooks {
     // When not null: the listing's PNGs in listing order, before any is read.
     void (*on_listing)(void* context, const FileEntry* const* pngs, uint32_t count);
 };
+
+// The scan of recordings named on the command line in place of the
+// folder's screenshots: every hit of each (recordings.h), raw.txt and
+// output.txt as for screenshots, one line per hit. hooks may be null.
+void run_scan_recordings(const NamedRecording* list, int count, const RecordingHooks* hooks);
 
 // The scan mode, telling the hooks (when not null) about every PNG.
 void run_scan_with(const ScanHooks* hooks);

@@ -25,3 +25,13 @@ bool local_time_text(int64_t seconds, char text[LOCAL_TIME_SIZE]) {
 bool file_time_to_local(uint64_t time, char text[LOCAL_TIME_SIZE]) {
     return local_time_text(file_time_seconds(time), text);
 }
+
+void format_position(double seconds, char text[POSITION_TEXT_SIZE]) {
+    // Whole milliseconds, rounded; anything not a sane number shows as 0.
+    double limit = 3600.0 * 1e6;  // a million hours
+    double ms = seconds > 0 && seconds < limit ? seconds * 1000.0 + 0.5 : 0;
+    unsigned long long total = static_cast<unsigned long long>(ms);
+    snprintf(text, POSITION_TEXT_SIZE, "%u:%02u:%02u.%03u", static_cast<unsigned>(total / 3600000),
+             static_cast<unsigned>(total / 60000 % 60), static_cast<unsigned>(total / 1000 % 60),
+             static_cast<unsigned>(total % 1000));
+}

@@ -17,3 +17,8 @@ bool local_time_text(int64_t seconds, char text[LOCAL_TIME_SIZE]);
 
 // local_time_text(file_time_seconds(time), text).
 bool file_time_to_local(uint64_t time, char text[LOCAL_TIME_SIZE]);
+
+// A position in a recording, seconds from its start, as "0:01:23.450"
+// (hours, minutes, seconds and milliseconds; negative positions as 0).
+constexpr int POSITION_TEXT_SIZE = 32;
+void format_position(double seconds, char text[POSITION_TEXT_SIZE]);

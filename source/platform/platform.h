@@ -249,6 +249,10 @@ void look_at_file(const char* path, FileLook* look);
 // Whole seconds since 1970-01-01 00:00:00 UTC (negative before).
 int64_t file_time_seconds(uint64_t time);
 
+// The other way: seconds since 1970 (with their fraction) as a file time;
+// times before 1601 or past the units' range are brought to its ends.
+uint64_t file_time_from_seconds(double seconds);
+
 // The machine's local calendar time of seconds since 1970; false when the
 // system cannot tell it.
 bool local_calendar_time(int64_t seconds, struct tm* local);

@@ -6,6 +6,7 @@
 #include "figures/damage.h"
 #include "modes/compare/compare_page.h"
 #include "modes/messages.h"
+#include "modes/recordings.h"
 #include "modes/scan.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"
@@ -43,9 +44,41 @@ static bool read_folder(const char* folder, FolderDamage* out, int* error) {
     return readings != nullptr;
 }
 
+// True when A or B names a recording: a file whose name is a recording's.
+static bool names_recording(const char* name) {
+    return is_recording_name(name) && path_kind(name) == PathKind::file;
+}
+
+// Reads the hits of a recording named as A or B: their damages (malloc'd,
+// the caller frees them); false when memory is short.
+static bool read_recording_damage(const char* name, FolderDamage* out) {
+    *out = {name, nullptr, 0, 0, 0};
+    NamedRecording named = {name, name};
+    HitReadings hits = {};
+    read_named_recordings(&named, 1, nullptr, nullptr, &hits);
+    if (!hits.readings && !hits.short_of_memory) {
+        hits.readings = static_cast<uint32_t*>(malloc(sizeof(uint32_t)));
+    }
+    if (!hits.readings) return false;
+    for (uint32_t i = 0; i < hits.count; ++i) hits.readings[i] = damage_of(hits.readings[i]);
+    out->damage = hits.readings;
+    out->count = hits.count;
+    out->pngs = hits.count;
+    out->weak = hits.weak;
+    return true;
+}
+
+// Reads A or B, a folder or a recording.
+static bool read_source(const char* name, FolderDamage* out, int* error) {
+    if (!names_recording(name)) return read_folder(name, out, error);
+    *error = 0;
+    return read_recording_damage(name, out);
+}
+
 // Lists a folder, and only lists it: false, with the error line and the
 // system's reason on standard error, when it cannot be.
 static bool folder_listable(const char* folder) {
+    if (names_recording(folder)) return true;  // read as a recording
     bool listed = file_list_list_folder(folder);
     int error = file_list.error;
     file_list_release();
@@ -61,6 +94,8 @@ static bool folder_failed(const FolderDamage& folder, bool listed, int error) {
     if (!listed) {
         printf("Error: Cannot read the folder %s.\n", folder.name);
         print_file_reason(folder.name, error);
+    } else if (folder.count == 0 && names_recording(folder.name)) {
+        printf("Error: No hit could be read in %s.\n", folder.name);
     } else if (folder.count == 0) {
         printf("Error: No screenshot could be read in %s.\n", folder.name);
     }
@@ -110,11 +145,11 @@ void run_compare(const char* folder_a, const char* folder_b, const char* run_fol
     if (!listable_a || !listable_b) return;
     FolderDamage a, b = {folder_b, nullptr, 0, 0, 0};
     int error_a = 0, error_b = 0;
-    bool listed_a = read_folder(folder_a, &a, &error_a);
+    bool listed_a = read_source(folder_a, &a, &error_a);
     // A folder named twice that failed the first time is not read again:
     // its messages would only be said twice.
     bool again = same && (!listed_a || a.count == 0);
-    bool listed_b = !again && read_folder(folder_b, &b, &error_b);
+    bool listed_b = !again && read_source(folder_b, &b, &error_b);
     bool failed_a = folder_failed(a, listed_a, error_a);
     bool failed_b = again || folder_failed(b, listed_b, error_b);
     if (!failed_a && !failed_b) show_comparison(&a, &b, run_folder);

@@ -16,6 +16,10 @@
 //   Error: No screenshot could be read in A.
 #pragma once
 
+// A or B may also name a recording (recordings.h): its hits are read in
+// place of a folder's screenshots ("Error: No hit could be read in A." when
+// it gives none).
+//
 // folder_a and folder_b as the player typed them, relative to the working
 // folder; null when missing. compare.html goes into run_folder ("" for the
 // working folder).

@@ -77,36 +77,39 @@ static void hold_crop(Report* report, uint32_t row, const GaugeCrop& crop) {
             return;
         }
     }
-    uint32_t damage = damage_of(report->rows[row].result.reading);
+    uint32_t damage = report->rows[row].damage;
     offer_crop(report->highest, &report->highest_count, true, row, damage, crop);
     offer_crop(report->lowest, &report->lowest_count, false, row, damage, crop);
 }
 
-void report_add(Report* report, const FileEntry& entry, const GaugeResult& result,
-                const GaugeCrop* crop) {
-    if (report->failed) return;
-    size_t name_length = strlen(entry.path) + 1;
+// A new row for name, or null when memory ran short (the report has then failed).
+static ReportRow* add_row(Report* report, const char* name) {
+    if (report->failed) return nullptr;
+    size_t name_length = strlen(name) + 1;
     if (!grow(reinterpret_cast<void**>(&report->rows), &report->row_capacity, report->row_count + 1,
               sizeof(ReportRow)) ||
         !grow(reinterpret_cast<void**>(&report->names), &report->names_capacity,
               report->names_size + name_length, 1)) {
         report->failed = true;
-        return;
+        return nullptr;
     }
-    uint32_t index = report->row_count++;
-    ReportRow& row = report->rows[index];
+    ReportRow& row = report->rows[report->row_count++];
+    row = ReportRow();
     row.name = report->names_size;
-    memcpy(report->names + report->names_size, entry.path, name_length);
+    memcpy(report->names + report->names_size, name, name_length);
     report->names_size += name_length;
-    row.time = entry.time;
-    row.result = result;
+    row.position = -1;
     row.crop = -1;
-    if (result.status != GaugeStatus::read) return;
+    return &row;
+}
 
+// Counts a row that was read and keeps or holds its gauge picture.
+static void take_read_row(Report* report, uint32_t index, const GaugeCrop* crop) {
     ++report->read_count;
-    if (match_doubt(result) != MatchDoubt::none) ++report->weak_count;
+    if (report->rows[index].weak) ++report->weak_count;
     uint32_t rank = index < report->ranked ? report->time_rank[index] : index;
     bool early = rank < REPORT_FIRST_CROPS;
+    ReportRow& row = report->rows[index];
     if (crop && early && report->crop_bytes < REPORT_CROP_BYTES) {
         row.crop = keep_crop(report, index, *crop);
         if (row.crop >= 0) report->crop_bytes += report->crops[row.crop].png.size;
@@ -114,6 +117,36 @@ void report_add(Report* report, const FileEntry& entry, const GaugeResult& resul
     } else if (crop) {
         hold_crop(report, index, *crop);
     }
+}
+
+void report_add(Report* report, const FileEntry& entry, const GaugeResult& result,
+                const GaugeCrop* crop) {
+    ReportRow* row = add_row(report, entry.path);
+    if (!row) return;
+    row->time = entry.time;
+    row->result = result;
+    if (result.status != GaugeStatus::read) return;
+    row->damage = damage_of(result.reading);
+    row->weak = match_doubt(result) != MatchDoubt::none;
+    take_read_row(report, report->row_count - 1, crop);
+}
+
+void report_add_hit(Report* report, const char* name, uint64_t time, const Recording& recording,
+                    const RecordingHit& hit) {
+    ReportRow* row = add_row(report, name);
+    if (!row) return;
+    report->recordings = true;
+    row->time = time;
+    row->result.status = GaugeStatus::read;
+    row->result.reading = hit.reading > FULL_READING ? FULL_READING : hit.reading;
+    row->result.layout = recording.layout;
+    row->result.score = hit.score;
+    row->result.width = recording.info.width;
+    row->result.height = recording.info.height;
+    row->weak = recording.weak;
+    row->damage = hit.damage > FULL_READING ? FULL_READING : hit.damage;
+    row->position = hit.position;
+    take_read_row(report, report->row_count - 1, hit.crop);
 }
 
 static void show_held(Report* report, const HeldCrop* set, uint32_t count) {

@@ -11,6 +11,7 @@
 
 #include "modes/report/report_data.h"
 #include "reading/file_list.h"
+#include "reading/recording/recording.h"
 
 // A crop held back until the scan's end decides whether it is shown.
 struct HeldCrop {
@@ -29,6 +30,11 @@ void report_rank_listing(Report* report, const FileEntry* const* pngs, uint32_t 
 // Records one PNG; crop is the screenshot's gauge when it was read.
 void report_add(Report* report, const FileEntry& entry, const GaugeResult& result,
                 const GaugeCrop* crop);
+
+// Records one hit of a recording (recording.h); time is the recording's
+// start plus the hit's position, as a file time.
+void report_add_hit(Report* report, const char* name, uint64_t time, const Recording& recording,
+                    const RecordingHit& hit);
 
 // Encodes the held pictures of the highest and lowest damages, leaves out
 // first pictures that would take the page past REPORT_PAGE_TARGET, and puts

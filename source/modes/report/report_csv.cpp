@@ -37,9 +37,9 @@ std::string csv_field(const char* text) {
     return quote ? "\"" + field + "\"" : field;
 }
 
-static const char* status_word(const GaugeResult& result) {
-    switch (result.status) {
-    case GaugeStatus::read: return match_doubt(result) == MatchDoubt::none ? "read" : "weak";
+static const char* status_word(const ReportRow& row) {
+    switch (row.result.status) {
+    case GaugeStatus::read: return row.weak ? "weak" : "read";
     case GaugeStatus::load_failed: return "load_failed";
     case GaugeStatus::no_layout: return "no_layout";
     }
@@ -47,17 +47,18 @@ static const char* status_word(const GaugeResult& result) {
 }
 
 bool write_report_csv(FILE* file, const Report& report) {
-    bool ok = fputs("\xEF\xBB\xBF" "file,file_time,health,damage,status,layout,score\r\n", file) >= 0;
+    bool ok = fputs("\xEF\xBB\xBF" "file,file_time,health,damage,status,layout,score,position\r\n", file) >= 0;
     for (uint32_t i = 0; i < report.row_count; ++i) {
         const ReportRow& row = report.rows[report.order ? report.order[i] : i];
         const GaugeResult& result = row.result;
         bool read = result.status == GaugeStatus::read;
         char time[LOCAL_TIME_SIZE];
         if (!file_time_to_local(row.time, time)) time[0] = '\0';
-        char health[16] = "", damage[16] = "", score[16] = "";
+        char health[16] = "", damage[16] = "", score[16] = "", position[32] = "";
+        if (read && row.position >= 0) snprintf(position, sizeof position, "%.3f", row.position);
         if (read) {
             uint32_t reading = result.reading > FULL_READING ? FULL_READING : result.reading;
-            uint32_t lost = damage_of(reading);
+            uint32_t lost = row.damage;
             snprintf(health, sizeof health, "%u.%u", reading / 10, reading % 10);
             snprintf(damage, sizeof damage, "%u.%u", lost / 10, lost % 10);
             snprintf(score, sizeof score, "%d", result.score);
@@ -66,8 +67,9 @@ bool write_report_csv(FILE* file, const Report& report) {
         layout_text(result, layout);
         std::string line = csv_field(report_row_name(report, row));
         for (const char* field : {static_cast<const char*>(time), static_cast<const char*>(health),
-                                  static_cast<const char*>(damage), status_word(result),
-                                  static_cast<const char*>(layout), static_cast<const char*>(score)}) {
+                                  static_cast<const char*>(damage), status_word(row),
+                                  static_cast<const char*>(layout), static_cast<const char*>(score),
+                                  static_cast<const char*>(position)}) {
             line += ',';
             line += csv_field(field);
         }

@@ -3,13 +3,17 @@
 //     write_report_csv(file, report);   // report as report_collect.h left it
 //
 // RFC 4180 with a UTF-8 byte-order mark: one header line
-//   file,file_time,health,damage,status,layout,score
-// then one line per PNG the scan looked at, in the page's order (file time,
-// oldest first), each ending in CR LF. file_time is local time
-// ("2026-12-07 16:25:42"); health and damage are numbers with one decimal
+//   file,file_time,health,damage,status,layout,score,position
+// then one line per PNG the scan looked at (or per hit of a recording), in
+// the page's order (file time, oldest first), each ending in CR LF.
+// file_time is local time ("2026-12-07 16:25:42"; a hit's: its recording's
+// start plus its position); health and damage are numbers with one decimal
 // ("51.6", "48.4"), empty when not read; status is read, weak (read, but a
-// weak match: gauge.h's match_doubt), load_failed or no_layout; layout is named as the page names it (layout_text); score is
-// the layout's match score when read, else empty.
+// weak match: gauge.h's match_doubt, or a recording judged weak), load_failed
+// or no_layout; layout is named as the page names it (layout_text); score is
+// the layout's match score when read, else empty; position is a hit's
+// seconds from its recording's start with three decimals ("83.450"), empty
+// for a PNG.
 #pragma once
 
 #include "modes/report/report_data.h"

@@ -23,11 +23,16 @@ constexpr size_t REPORT_PAGE_TARGET = 36u << 20;
 // Page bytes of a row and its chart point, beside its name and picture.
 constexpr size_t REPORT_ROW_BYTES = 320;
 
-// One PNG the scan looked at.
+// One PNG the scan looked at, or one hit of a recording.
 struct ReportRow {
     size_t name;         // offset of the file name in Report::names
-    uint64_t time;       // last-write time as the listing has it
-    GaugeResult result;
+    uint64_t time;       // last-write time as the listing has it; a hit's: the
+                         // recording's start plus its position
+    GaugeResult result;  // a hit's: read, its health after the hit, the layout and score
+    uint32_t damage;     // when read: 1000 minus the reading, or a hit's drop
+    double position;     // a hit's seconds from the recording's start; -1 for a PNG
+    bool weak;           // read as a weak match (a PNG's match_doubt, gauge.h; a
+                         // hit's: its recording's)
     int32_t crop;        // index in Report::crops, -1 for none
 };
 
@@ -60,6 +65,7 @@ struct Report {
     uint32_t* time_rank; // per PNG of the listing: its place in file-time order
     uint32_t ranked;     // PNGs time_rank holds
     uint32_t* order;     // the rows in the page's order: file time, then listing order
+    bool recordings;     // the rows are hits of recordings, not PNGs
     bool failed;         // memory ran short: the page cannot be written
 };
 

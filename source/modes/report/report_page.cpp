@@ -46,7 +46,7 @@ static const char STYLE[] =
     "td.time{white-space:nowrap}\n"
     "td.status{min-width:8em}\n"
     "td.gauge{width:36%}\n"
-    "th small{display:block;font-weight:400;color:#666}\n"
+    "th small,td small{display:block;font-weight:400;color:#666}\n"
     "tr.failed td.status{color:#a11}\n"
     "span.weak{display:inline-block;margin-left:6px;padding:0 5px;border-radius:3px;"
     "background:#fde8c4;color:#7a4a00;font-size:12px;font-weight:600}\n"
@@ -66,9 +66,27 @@ static const char STYLE[] =
 
 // One figure of the summary: "Label:" and its value, and under it, when
 // given, the short line that says how to read it.
+// The page's rows are hits of recordings: the hints say "hit" where they
+// say "screenshot" (set by write_report_page for the page it writes).
+static bool page_of_hits = false;
+
+// A hint's text, with "screenshot" read as "hit" on a page of hits.
+static void write_hint_text(FILE* file, const char* hint) {
+    static const char WORD[] = "creenshot";  // after an "s" or an "S"
+    const char* at;
+    while (page_of_hits && (at = strstr(hint, WORD)) != nullptr && at > hint) {
+        fprintf(file, "%.*s%s", static_cast<int>(at - 1 - hint), hint, at[-1] == 'S' ? "Hit" : "hit");
+        hint = at + sizeof WORD - 1;
+    }
+    fputs(hint, file);
+}
+
 static void write_figure(FILE* file, const char* label, const char* value, const char* hint) {
     fprintf(file, "<tr><td>%s:</td><td>%s</td></tr>\n", label, value);
-    if (hint) fprintf(file, "<tr class=\"hint\"><td colspan=\"2\">%s</td></tr>\n", hint);
+    if (!hint) return;
+    fprintf(file, "<tr class=\"hint\"><td colspan=\"2\">");
+    write_hint_text(file, hint);
+    fprintf(file, "</td></tr>\n");
 }
 
 // How to read the seven figures of output.txt, by label; null: plain enough.
@@ -78,7 +96,8 @@ static const char* hint_of(const char* label) {
         {"Most common damage", "The damage seen most often; of equal counts, the first listed."},
         {"Highest damage", "The most damage one screenshot shows."},
         {"Lowest damage", "The least damage above 0.0%: complete misses are left out."},
-        {"Complete misses", "Screenshots with a full bar: 0.0% damage."},
+        {"Complete misses", "Screenshots with a full bar: 0.0% damage. A recording shows hits, "
+                            "not misses: its hits count none."},
         {"Total unique health bars", "How many different damage values were seen."},
     };
     for (const auto& hint : HINTS) {
@@ -199,7 +218,7 @@ static uint32_t time_points(const Report& report, TimePoint* points, uint32_t co
         const ReportRow& row = report.rows[report.order ? report.order[i] : i];
         if (row.result.status != GaugeStatus::read) continue;
         points[n].seconds = file_time_seconds(row.time);
-        points[n].damage = damage_of(row.result.reading);
+        points[n].damage = row.damage;
         ++counts[histogram_bin(points[n].damage)];
         ++n;
     }
@@ -235,15 +254,26 @@ static void write_row(FILE* file, const Report& report, uint32_t index) {
     bool read = result.status == GaugeStatus::read;
     char time[LOCAL_TIME_SIZE];
     if (!file_time_to_local(row.time, time)) snprintf(time, sizeof time, "unknown");
-    bool weak = match_doubt(result) != MatchDoubt::none;
+    bool weak = row.weak;
     fprintf(file, "<tr class=\"file%s\"><td class=\"num\">%u</td><td class=\"name\">",
             read ? (weak ? " weak" : "") : " failed", index + 1);
     write_html_text(file, report_row_name(report, row));
+    if (row.position >= 0) {
+        char at[POSITION_TEXT_SIZE];
+        format_position(row.position, at);
+        fprintf(file, "<small class=\"position\">at %s</small>", at);
+    }
     fprintf(file, "</td><td class=\"time\">%s</td>", time);
     if (read) {
         char damage[PERCENT_TEXT_SIZE];
-        format_percent(damage_of(result.reading), damage);
-        fprintf(file, "<td class=\"status\">%s%s</td>", damage,
+        format_percent(row.damage, damage);
+        fprintf(file, "<td class=\"status\">%s", damage);
+        if (row.position >= 0) {
+            char health[PERCENT_TEXT_SIZE];
+            format_percent(result.reading, health);
+            fprintf(file, "<small>%s health after</small>", health);
+        }
+        fprintf(file, "%s</td>",
                 weak ? "<span class=\"weak\" title=\"It may not be a game screenshot: see Weak "
                        "matches above\">weak match</span>"
                      : "");
@@ -266,9 +296,16 @@ static void write_row(FILE* file, const Report& report, uint32_t index) {
 }
 
 static void write_table(FILE* file, const Report& report) {
-    fprintf(file, "<h2>Screenshots</h2>\n<p class=\"lead\">%u PNG file%s by file time, oldest "
-                  "first, %u read.",
-            report.row_count, report.row_count == 1 ? "" : "s", report.read_count);
+    if (report.recordings) {
+        fprintf(file, "<h2>Hits</h2>\n<p class=\"lead\">%u hit%s in the recordings, each a settled "
+                      "drop of the bar, in time order; its damage is the drop, and its time is the "
+                      "recording's start plus its position in it.",
+                report.row_count, report.row_count == 1 ? "" : "s");
+    } else {
+        fprintf(file, "<h2>Screenshots</h2>\n<p class=\"lead\">%u PNG file%s by file time, oldest "
+                      "first, %u read.",
+                report.row_count, report.row_count == 1 ? "" : "s", report.read_count);
+    }
     if (report.read_count > report.first_shown) {
         fprintf(file, " Gauge pictures are shown for the %u oldest screenshots read and for the "
                       "%u highest and %u lowest damages of the others.",
@@ -296,9 +333,10 @@ void write_report_page(FILE* file, const Report& report) {
     uint32_t taken = 0;
     for (uint32_t i = 0; readings && i < report.row_count && taken < n; ++i) {
         if (report.rows[i].result.status == GaugeStatus::read) {
-            readings[taken++] = report.rows[i].result.reading;
+            readings[taken++] = FULL_READING - report.rows[i].damage;
         }
     }
+    page_of_hits = report.recordings;
     write_page_head(file, "Health gauge report", STYLE);
     if (readings && points) {
         uint32_t counts[HISTOGRAM_BINS] = {};

@@ -8,6 +8,13 @@
 
 #include <ctime>
 
+uint64_t file_time_from_seconds(double seconds) {
+    double units = (seconds + static_cast<double>(SECONDS_1601_TO_1970)) * 1e9;
+    if (!(units > 0)) return 0;
+    if (units >= 18446744073709549568.0) return UINT64_MAX;
+    return static_cast<uint64_t>(units);
+}
+
 int64_t file_time_seconds(uint64_t time) {
     return static_cast<int64_t>(time / 1000000000u) - SECONDS_1601_TO_1970;
 }

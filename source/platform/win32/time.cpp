@@ -11,6 +11,13 @@
 // 1601-01-01 to 1970-01-01, in seconds.
 constexpr int64_t SECONDS_1601_TO_1970 = 11644473600LL;
 
+uint64_t file_time_from_seconds(double seconds) {
+    double units = (seconds + static_cast<double>(SECONDS_1601_TO_1970)) * 1e7;
+    if (!(units > 0)) return 0;
+    if (units >= 18446744073709549568.0) return UINT64_MAX;
+    return static_cast<uint64_t>(units);
+}
+
 int64_t file_time_seconds(uint64_t time) {
     return static_cast<int64_t>(time / 10000000u) - SECONDS_1601_TO_1970;
 }
