@@ -233,6 +233,8 @@ PathKind kind_in_table(const char* name) {
         {"shot.png", PathKind::file},       {"SHOT.PNG", PathKind::file},
         {"notes.txt", PathKind::file},      {"png", PathKind::file},
         {"folder.png", PathKind::folder},   {"skärmbild.png", PathKind::file},
+        {"a.mp4", PathKind::file},          {"B.MKV", PathKind::file},
+        {"c.webm", PathKind::file},         {"clips.mp4", PathKind::folder},
     };
     auto found = KINDS.find(name);
     return found == KINDS.end() ? PathKind::missing : found->second;
@@ -248,12 +250,15 @@ Arguments parsed(std::vector<const char*> arguments) {
 TEST(Arguments, EachIsAnOptionAFolderAScreenshotOrAMessage) {
     const std::string unknown = "healthgauge: unknown option '";
     const std::string missing = "healthgauge: no such folder or screenshot: '";
+    const std::string not_here = "' (recordings are read by -scan, -report and -compare)";
+    const std::string recording = "healthgauge: unknown argument '";
     struct Case {
         std::vector<const char*> arguments;
         Mode mode;
         Request request;
         std::string folder, screenshot;
         std::vector<std::string> messages;
+        std::vector<std::string> recordings;
     };
     const Case cases[] = {
         {{}, Mode::latest, Request::mode, "", "", {}},
@@ -281,6 +286,17 @@ TEST(Arguments, EachIsAnOptionAFolderAScreenshotOrAMessage) {
         {{"--scan", "-s"}, Mode::scan, Request::mode, "", "", {unknown + "--scan' (see --help)"}},
         {{"-h", "-scna"}, Mode::latest, Request::help, "", "", {unknown + "-scna' (see --help)"}},
         {{"-version", "shots"}, Mode::latest, Request::version, "shots", "", {}},
+        // Recordings: read by the scan and the report, in their order.
+        {{"-scan", "a.mp4"}, Mode::scan, Request::mode, "", "", {}, {"a.mp4"}},
+        {{"B.MKV", "shots", "-r", "a.mp4"}, Mode::report, Request::mode, "shots", "", {},
+         {"B.MKV", "a.mp4"}},
+        {{"a.mp4"}, Mode::latest, Request::mode, "", "", {recording + "a.mp4" + not_here}},
+        {{"-w", "c.webm"}, Mode::watch, Request::mode, "", "", {recording + "c.webm" + not_here}},
+        {{"-g", "a.mp4"}, Mode::groups, Request::mode, "", "", {recording + "a.mp4" + not_here}},
+        {{"-s", "gone.mp4"}, Mode::scan, Request::mode, "", "", {missing + "gone.mp4'"}},
+        {{"-s", "clips.mp4"}, Mode::scan, Request::mode, "clips.mp4", "", {}},  // a folder first
+        {{"-c", "a.mp4", "B.MKV", "c.webm"}, Mode::compare, Request::mode, "", "",
+         {recording + "c.webm" + not_here}},
 #ifdef _WIN32
         {{"/x"}, Mode::latest, Request::mode, "", "", {unknown + "/x' (see --help)"}},
 #else
@@ -294,6 +310,7 @@ TEST(Arguments, EachIsAnOptionAFolderAScreenshotOrAMessage) {
         EXPECT_EQ(arguments.folder, c.folder) << shown(c.arguments);
         EXPECT_EQ(arguments.screenshot, c.screenshot) << shown(c.arguments);
         EXPECT_EQ(arguments.messages, c.messages) << shown(c.arguments);
+        EXPECT_EQ(arguments.recordings, c.recordings) << shown(c.arguments);
     }
 }
 

@@ -145,7 +145,7 @@ TEST_F(EndToEnd, ReportCsvReadsBackRowForRowWithACsvReader) {
     run({"-report"});
     std::string csv = file("report.csv");
     ASSERT_EQ(csv.compare(0, 3, "\xEF\xBB\xBF"), 0);
-    const std::string header = "file,file_time,health,damage,status,layout,score\r\n";
+    const std::string header = "file,file_time,health,damage,status,layout,score,position\r\n";
     ASSERT_EQ(csv.compare(3, header.size(), header), 0);
     // Python's csv module, the BOM taken by utf-8-sig; fields apart by US,
     // rows by RS.
@@ -175,14 +175,15 @@ TEST_F(EndToEnd, ReportCsvReadsBackRowForRowWithACsvReader) {
     }
     ASSERT_EQ(rows.size(), shots.size() + 1);
     EXPECT_EQ(rows[0], (std::vector<std::string>{"file", "file_time", "health", "damage", "status",
-                                                 "layout", "score"}));
+                                                 "layout", "score", "position"}));
     std::vector<Shot> by_time = shots;
     std::stable_sort(by_time.begin(), by_time.end(),
                      [](const Shot& a, const Shot& b) { return a.time < b.time; });
     for (size_t i = 0; i < by_time.size(); ++i) {
         const Shot& shot = by_time[i];
         const std::vector<std::string>& row = rows[i + 1];
-        ASSERT_EQ(row.size(), 7u) << shot.name;
+        ASSERT_EQ(row.size(), 8u) << shot.name;
+        EXPECT_EQ(row[7], "") << "no position for a screenshot: " << shot.name;
         EXPECT_EQ(row[0], shot.file_field);
         char time[LOCAL_TIME_SIZE];
         ASSERT_TRUE(local_time_text(shot.time, time));

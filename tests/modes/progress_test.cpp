@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -58,6 +60,31 @@ TEST(Progress, TextTellsDoneOfTotalRateAndTimeLeft) {
     char small[12];
     EXPECT_EQ(format_progress(small, sizeof small, 5, 10, 1.0), 11) << "cut to the buffer";
     EXPECT_EQ(std::string(small), "Reading scr");
+}
+
+TEST(Progress, ARecordingsLineTellsPositionRateSpeedAndTimeLeft) {
+    const struct {
+        double position, duration;
+        uint64_t frames;
+        double seconds;
+        const char* text;
+    } cases[] = {
+        {192, 602, 11520, 24, "Reading a.mp4: 3:12 of 10:02, 480 frames/s, 8.0\xC3\x97 real time, 0:51 left"},
+        {0, 602, 0, 0, "Reading a.mp4: 0:00, 0 frames/s"},
+        {30, 0, 1800, 3, "Reading a.mp4: 0:30, 600 frames/s"},  // a length the headers do not give
+        {700, 602, 42000, 70, "Reading a.mp4: 11:40 of 10:02, 600 frames/s, 10.0\xC3\x97 real time, 0:00 left"},
+        {3725, 7200, 1000, 10, "Reading a.mp4: 1:02:05 of 2:00:00, 100 frames/s, 372.5\xC3\x97 real time, 0:09 left"},
+    };
+    for (const auto& c : cases) {
+        char text[256];
+        int length = format_recording_progress(text, sizeof text, "a.mp4", c.position, c.duration,
+                                               c.frames, c.seconds);
+        EXPECT_STREQ(text, c.text);
+        EXPECT_EQ(static_cast<size_t>(length), strlen(text));
+    }
+    char small[10];
+    EXPECT_EQ(format_recording_progress(small, sizeof small, "a.mp4", 1, 2, 3, 4), 9);
+    EXPECT_STREQ(small, "Reading a");
 }
 
 TEST(Progress, DrawnAfterTheDelayAtMostEveryIntervalAndHiddenWithoutATrace) {

@@ -420,14 +420,14 @@ TEST_F(Trust, AScanOrReportOfATrialFolderFlagsWeakMatchesAndSaysWhatWasNotRead) 
         rows.push_back(line.substr(0, name_end) + line.substr(line.find(',', name_end + 1)));
     }
     std::sort(rows.begin(), rows.end());
-    EXPECT_EQ(rows, sorted_lines("\xEF\xBB\xBF" "file,health,damage,status,layout,score\r\n"
-                                 "b.png,90.0,10.0,read,1920\xC3\x97" "1080 C,0\r\n"
-                                 "cropped.png,75.0,25.0,weak,1920\xC3\x97" "1080 C,0\r\n"
-                                 "desktop 4k.png,,,no_layout,no match (3840\xC3\x97" "2160),\r\n"
-                                 "desktop.png,25.0,75.0,weak,1920\xC3\x97" "1080 C,0\r\n"
-                                 "shot0001.png,51.6,48.4,read,1920\xC3\x97" "1080 C,12\r\n"
-                                 "shot0002.png,0.0,100.0,read,2560\xC3\x97" "1440 A,240\r\n"
-                                 "wallpaper sunset.png,100.0,0.0,weak,1920\xC3\x97" "1080 B,368\r\n"));
+    EXPECT_EQ(rows, sorted_lines("\xEF\xBB\xBF" "file,health,damage,status,layout,score,position\r\n"
+                                 "b.png,90.0,10.0,read,1920\xC3\x97" "1080 C,0,\r\n"
+                                 "cropped.png,75.0,25.0,weak,1920\xC3\x97" "1080 C,0,\r\n"
+                                 "desktop 4k.png,,,no_layout,no match (3840\xC3\x97" "2160),,\r\n"
+                                 "desktop.png,25.0,75.0,weak,1920\xC3\x97" "1080 C,0,\r\n"
+                                 "shot0001.png,51.6,48.4,read,1920\xC3\x97" "1080 C,12,\r\n"
+                                 "shot0002.png,0.0,100.0,read,2560\xC3\x97" "1440 A,240,\r\n"
+                                 "wallpaper sunset.png,100.0,0.0,weak,1920\xC3\x97" "1080 B,368,\r\n"));
     std::string page = file("report.html");
     EXPECT_NE(page.find("<tr><td>Weak matches:</td><td>3</td></tr>"), std::string::npos);
     EXPECT_EQ(occurrences(page, "<tr class=\"file weak\">"), 3u);

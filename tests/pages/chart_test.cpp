@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <ctime>
 #include <string>
@@ -72,6 +74,34 @@ TEST(Sessions, TwentyThousandPointsStayUnderTwoMegabytes) {
     EXPECT_EQ(occurrences(svg, "<g class=\"session\""), size_t(MAX_SESSIONS));
     EXPECT_EQ(occurrences(svg, "<circle"), size_t(20000));
     EXPECT_EQ(occurrences(svg, "<path class=\"line\""), size_t(MAX_SESSIONS));
+}
+
+TEST(LocalTime, PositionsInARecording) {
+    const struct {
+        double seconds;
+        const char* text;
+    } cases[] = {
+        {0, "0:00:00.000"},          {83.45, "0:01:23.450"},     {83.4504, "0:01:23.450"},
+        {0.0005, "0:00:00.001"},     {3599.9996, "1:00:00.000"}, {36000, "10:00:00.000"},
+        {-3, "0:00:00.000"},         {1e300, "0:00:00.000"},     {std::nan(""), "0:00:00.000"},
+    };
+    for (const auto& c : cases) {
+        char text[POSITION_TEXT_SIZE];
+        format_position(c.seconds, text);
+        EXPECT_STREQ(text, c.text) << c.seconds;
+    }
+}
+
+TEST(LocalTime, SecondsToFileTimesAndBack) {
+    for (double seconds : {0.0, 1700000000.25, -11644473600.0, 4102444800.5}) {
+        EXPECT_EQ(file_time_seconds(file_time_from_seconds(seconds)),
+                  static_cast<int64_t>(std::floor(seconds)))
+            << seconds;
+    }
+    EXPECT_LT(file_time_from_seconds(1700000000.25), file_time_from_seconds(1700000000.5))
+        << "fractions of a second keep hits apart";
+    EXPECT_EQ(file_time_from_seconds(-2e10), 0u) << "before 1601";
+    EXPECT_EQ(file_time_from_seconds(1e30), UINT64_MAX);
 }
 
 TEST(LocalTime, FileTimesInLocalTime) {
