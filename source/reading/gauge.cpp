@@ -60,7 +60,7 @@ bool is_candidate(const Image& image, const GaugeType& type) {
     return matches_screen(image, type) && layout_end(image, type) <= image.size;
 }
 
-static int match_score(const Image& image, const GaugeType& type) {
+int match_score(const Image& image, const GaugeType& type) {
     int score = 0;
     for (const SamplePoint& point : type.points) {
         score += colour_distance(image.pixels + pixel_offset(image, point.x, point.y),
@@ -84,8 +84,12 @@ int choose_gauge_type(const Image& image, int* score) {
     return best;
 }
 
-static uint32_t bar_length(const GaugeType& type) {
+uint32_t bar_length(const GaugeType& type) {
     return static_cast<uint32_t>(type.bar_last - type.bar_first + 1);
+}
+
+uint32_t bar_reading(const GaugeType& type, uint32_t filled) {
+    return filled * 1000 / bar_length(type);
 }
 
 uint32_t count_bar_pixels(const Image& image, const GaugeType& type) {
@@ -99,6 +103,22 @@ uint32_t count_bar_pixels(const Image& image, const GaugeType& type) {
     return count;
 }
 
+uint32_t count_bar_pixels_skipping(const Image& image, const GaugeType& type, int skips) {
+    uint32_t length = bar_length(type);
+    uint32_t filled = 0;
+    int missed = 0;
+    const uint8_t* pixel = image.pixels + pixel_offset(image, type.bar_first, type.bar_row);
+    for (uint32_t at = 0; at < length && missed <= skips; ++at, pixel += image.channels) {
+        if (colour_distance(pixel, type.bar_colour) <= MAX_BAR_DISTANCE) {
+            filled = at + 1;
+            missed = 0;
+        } else {
+            ++missed;
+        }
+    }
+    return filled;
+}
+
 GaugeResult read_gauge_image(const Image& image) {
     GaugeResult result = {GaugeStatus::no_layout, 0, -1, 0, 0, image.width, image.height,
                           LoadProblem::none, 0};
@@ -107,7 +127,7 @@ GaugeResult read_gauge_image(const Image& image) {
     const GaugeType& type = gauge_types[result.layout];
     result.status = GaugeStatus::read;
     result.filled = count_bar_pixels(image, type);
-    result.reading = result.filled * 1000 / bar_length(type);
+    result.reading = bar_reading(type, result.filled);
     return result;
 }
 

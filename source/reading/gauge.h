@@ -48,12 +48,26 @@ int colour_distance(const uint8_t* pixels, Colour colour);
 // bytes and its width or height matches the layout's screen.
 bool is_candidate(const Image& image, const GaugeType& type);
 
+// The layout's score in the image: the sum of its three sample points'
+// colour distances (the layout must be a candidate).
+int match_score(const Image& image, const GaugeType& type);
+
 // The best-matching layout's index, or -1 when none is a candidate. *score
 // gets its score; ties go to the earlier layout.
 int choose_gauge_type(const Image& image, int* score);
 
 // Bar-coloured pixels from the left end, up to the first that is not.
 uint32_t count_bar_pixels(const Image& image, const GaugeType& type);
+
+// The filled part of the bar for a video frame, whose compression moves
+// pixels: the walk from the left end steps over up to `skips` pixels in a
+// row that are not bar-coloured and ends at the next one (or at the bar's
+// end); the count runs up to the last bar-coloured pixel it saw.
+uint32_t count_bar_pixels_skipping(const Image& image, const GaugeType& type, int skips);
+
+// Pixels in the layout's bar, and the reading in permille of `filled` of them.
+uint32_t bar_length(const GaugeType& type);
+uint32_t bar_reading(const GaugeType& type, uint32_t filled);
 
 enum class GaugeStatus {
     read,         // the bar was measured

@@ -45,6 +45,8 @@ constexpr int RECORDING_WALK_SKIPS = 2;     // mismatching pixels the walk steps
 constexpr uint32_t RECORDING_SETTLE_BAND = 2;  // permille a run may stray from its first reading
 constexpr uint32_t RECORDING_HIT_BAND = 2;     // a drop of more than this is a hit
 constexpr int RECORDING_SETTLE_MS = 100;    // how long a run lasts before it is settled
+constexpr uint32_t RECORDING_MAX_HITS = 100000;  // hits kept (about 14 hours at one every half second)
+constexpr uint32_t RECORDING_MAX_CROPS = 1000;   // of them, with a gauge picture (31 KB each)
 
 // True when the name ends in .mp4, .mov, .mkv, .webm, .flv or .ts, in any case.
 bool is_recording_name(const char* name);
@@ -91,6 +93,7 @@ struct Recording {
     uint64_t voting_frames;   // of them, frames whose best layout scored at most MAX_MATCH_SCORE
     RecordingHit* hits;       // in time order
     uint32_t hit_count;
+    bool hits_capped;         // more hits than RECORDING_MAX_HITS: the later ones were dropped
 };
 
 struct RecordingJob {

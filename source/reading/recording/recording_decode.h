@@ -1,0 +1,21 @@
+// recording_decode.h - read_recording with chosen decoder options, for the
+// benchmark and the accuracy tests that choose them.
+//
+//     RecordingDecoder decoder = DEFAULT_RECORDING_DECODER;
+//     decoder.skip_nonref = true;
+//     read_recording_with(job, decoder, &recording);
+#pragma once
+
+#include "reading/recording/recording.h"
+
+struct RecordingDecoder {
+    int threads;           // frame threads
+    bool skip_loop_filter; // H.264 only: no deblocking
+    bool skip_nonref;      // frames no other frame refers to are not decoded
+};
+
+// What read_recording uses (measured: see docs/DEVELOPING.md, Recordings).
+constexpr RecordingDecoder DEFAULT_RECORDING_DECODER = {2, false, false};
+
+bool read_recording_with(const RecordingJob& job, const RecordingDecoder& decoder,
+                         Recording* recording);
