@@ -258,7 +258,7 @@ TEST(Arguments, EachIsAnOptionAFolderAScreenshotOrAMessage) {
         Request request;
         std::string folder, screenshot;
         std::vector<std::string> messages;
-        std::vector<std::string> recordings;
+        std::vector<std::string> recordings = {};
     };
     const Case cases[] = {
         {{}, Mode::latest, Request::mode, "", "", {}},
