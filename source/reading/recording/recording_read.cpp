@@ -326,10 +326,11 @@ static void keep_what_was_read(Session* session) {
     RecordingProblem problem = recording->problem;
     if (problem != RecordingProblem::none && problem != RecordingProblem::damaged) return;
     frame_reader_finish(session->reader, recording);
-    if (recording->problem != RecordingProblem::none) return;
+    if (recording->problem == RecordingProblem::out_of_memory) return;
+    // No frame at all, whether the stream holds none or is cut before its first.
     if (recording->frames == 0) {
         recording->problem = RecordingProblem::no_frames;
-    } else if (recording->layout < 0) {
+    } else if (recording->problem == RecordingProblem::none && recording->layout < 0) {
         recording->problem = RecordingProblem::no_match;
     }
 }
