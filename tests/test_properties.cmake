@@ -21,6 +21,9 @@
 #
 # The cases of HG_SLOW_CASES start first (COST), before ctest has timed any.
 #
+# The cases of HG_RECORDING_CLIP_CASES read the clips that the tests
+# recording_clip_* encode (FIXTURES_REQUIRED recording_clips).
+#
 # A pattern of HG_THREAD_UNIT_CASES that matches no case of the build (a case
 # renamed or moved) becomes a failing case, threads_label_matches_nothing,
 # so no threaded case drops out of the ThreadSanitizer run unnoticed.
@@ -86,6 +89,14 @@ foreach(hg_test IN LISTS end_to_end_tests_TESTS)
   else()
     set_tests_properties("${hg_test}" PROPERTIES LABELS "${hg_labels}"
       ENVIRONMENT_MODIFICATION "HEALTHGAUGE_TEST_DISPLAY=unset:")
+  endif()
+endforeach()
+
+# The cases that read the encoded clips need them made first.
+foreach(hg_test IN LISTS unit_tests_TESTS)
+  hg_matches_any("${hg_test}" "${HG_RECORDING_CLIP_CASES}" hg_clips)
+  if(hg_clips)
+    set_tests_properties("${hg_test}" PROPERTIES FIXTURES_REQUIRED recording_clips)
   endif()
 endforeach()
 

@@ -164,6 +164,9 @@ static bool open_decoder(Session* session, const RecordingDecoder& options) {
     codec->thread_count = options.threads;
     codec->thread_type = FF_THREAD_FRAME;
     codec->max_pixels = RECORDING_MAX_PIXELS;
+    // A damaged packet stops the reading (problem damaged) rather than
+    // giving a frame patched up from its neighbours, whose gauge may lie.
+    codec->err_recognition |= AV_EF_EXPLODE;
     if (options.skip_loop_filter && parameters->codec_id == AV_CODEC_ID_H264) {
         codec->skip_loop_filter = AVDISCARD_ALL;
     }
@@ -228,6 +231,11 @@ static void report_progress(Session* session) {
 
 static bool read_decoded_frame(Session* session) {
     const AVFrame* frame = session->frame;
+    // A frame the decoder patched up over damage: reading stops before it.
+    if (frame->decode_error_flags != 0 || (frame->flags & AV_FRAME_FLAG_CORRUPT)) {
+        stop(session, RecordingProblem::damaged);
+        return false;
+    }
     YuvFormat yuv = {};
     if (!yuv_format_of(frame, session->stream->codecpar, &yuv)) {
         stop(session, RecordingProblem::unsupported);
@@ -273,6 +281,16 @@ static bool send_to_decoder(Session* session, const AVPacket* packet) {
     return receive_frames(session);
 }
 
+// A file cut short ends before the length its headers give (beyond the
+// last frames that skip_nonref may leave out).
+constexpr int64_t CUT_SHORT_MARGIN_US = 250000;
+
+static bool ends_early(const Session& session) {
+    int64_t duration = session.format->duration;
+    if (duration <= 0 || duration == AV_NOPTS_VALUE) return false;
+    return session.last_us + CUT_SHORT_MARGIN_US < av_rescale(duration, 1000000, AV_TIME_BASE);
+}
+
 static void decode_all(Session* session) {
     for (;;) {
         int result = av_read_frame(session->format, session->packet);
@@ -287,12 +305,12 @@ static void decode_all(Session* session) {
         av_packet_unref(session->packet);
         if (!going) return;
     }
-    // A file cut short ends before the length its headers give.
     if (session->format->pb && session->format->pb->error < 0) {
         stop(session, RecordingProblem::damaged);
         return;
     }
-    send_to_decoder(session, nullptr);
+    if (!send_to_decoder(session, nullptr)) return;
+    if (ends_early(*session)) stop(session, RecordingProblem::damaged);
 }
 
 static void close_session(Session* session) {
@@ -308,10 +326,11 @@ static void keep_what_was_read(Session* session) {
     RecordingProblem problem = recording->problem;
     if (problem != RecordingProblem::none && problem != RecordingProblem::damaged) return;
     frame_reader_finish(session->reader, recording);
-    if (recording->problem != RecordingProblem::none) return;
+    if (recording->problem == RecordingProblem::out_of_memory) return;
+    // No frame at all, whether the stream holds none or is cut before its first.
     if (recording->frames == 0) {
         recording->problem = RecordingProblem::no_frames;
-    } else if (recording->layout < 0) {
+    } else if (recording->problem == RecordingProblem::none && recording->layout < 0) {
         recording->problem = RecordingProblem::no_match;
     }
 }
