@@ -11,6 +11,7 @@
 struct TimePoint {
     int64_t seconds;  // its time (the file time), seconds since 1970
     uint32_t damage;  // 0..1000
+    uint16_t milliseconds = 0;  // past `seconds`: a recording's hits lie closer than a second
 };
 
 // Play sessions: a gap of more than

@@ -90,7 +90,7 @@ void write_percent_ticks(FILE* file, int plot_height) {
     }
 }
 
-void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]) {
+void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS], const char* count_title) {
     constexpr int PLOT_HEIGHT = 206;  // the rest holds the turned bin labels
     const int bottom = PLOT_TOP + PLOT_HEIGHT;
     uint32_t most = 0;
@@ -116,7 +116,7 @@ void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]) {
                 "text-anchor=\"end\">%s</text>\n",
                 centre + 3, bottom + 12, label);
     }
-    write_axes(file, PLOT_HEIGHT, "Damage (%)", "Screenshots");
+    write_axes(file, PLOT_HEIGHT, "Damage (%)", count_title);
     fprintf(file, "</svg>\n");
 }
 
@@ -160,7 +160,10 @@ void write_timeline_svg(FILE* file, const TimePoint* points, uint32_t count) {
         const TimeSession& session = sessions[k];
         const TimePoint* first = points + session.first;
         int64_t start = first[0].seconds, end = first[session.count - 1].seconds;
-        const double span = static_cast<double>(end - start);
+        auto time_of = [start](const TimePoint& point) {
+            return static_cast<double>(point.seconds - start) + point.milliseconds / 1000.0;
+        };
+        const double span = time_of(first[session.count - 1]);
         const double left = PLOT_LEFT + k * (panel_width + PANEL_GAP);
         char start_text[LOCAL_TIME_SIZE], end_text[LOCAL_TIME_SIZE];
         bool known = local_time_text(start, start_text) && local_time_text(end, end_text);
@@ -172,7 +175,7 @@ void write_timeline_svg(FILE* file, const TimePoint* points, uint32_t count) {
         // Where each point goes: along the panel by time (the middle when
         // the session has one time only), up by damage.
         auto x_of = [&](const TimePoint& point) {
-            double along = span > 0 ? static_cast<double>(point.seconds - start) / span : 0.5;
+            double along = span > 0 ? time_of(point) / span : 0.5;
             return left + 6 + along * (panel_width - 12);
         };
         auto y_of = [&](const TimePoint& point) {

@@ -60,7 +60,9 @@ uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height);
 void write_percent_ticks(FILE* file, int plot_height);
 
 // The histogram as an <svg> with labelled axes.
-void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS]);
+// count_title names what the bars count ("Screenshots", "Hits").
+void write_histogram_svg(FILE* file, const uint32_t counts[HISTOGRAM_BINS],
+                         const char* count_title = "Screenshots");
 
 // The damage over time as an <svg>: the sessions side by side, each a panel
 // (<g class="session"> with data-first, data-count, data-start, data-end)

@@ -159,7 +159,7 @@ static void write_more_figures(FILE* file, const Report& report, const uint32_t*
     free(damages);
     format_percent(static_cast<uint32_t>(round_half_away(1000.0 * damaged / n)), percent);
     snprintf(text, sizeof text, "%s (%u of %u)", percent, damaged, n);
-    write_figure(file, "Screenshots that show damage", text,
+    write_figure(file, page_of_hits ? "Hits that show damage" : "Screenshots that show damage", text,
                  "The others are complete misses.");
 
     // The span of the file times of all PNGs.
@@ -182,6 +182,11 @@ static const char WEAK_HINT[] =
     "the width or only the height of its screen: check that they are game screenshots. They "
     "count in every figure, marked \"weak match\" in the table.";
 
+static const char WEAK_HINT_HITS[] =
+    "Hits of recordings whose frames match their layout poorly (a median score above 300): "
+    "check that they are recordings of the game. They count in every figure, marked \"weak "
+    "match\" in the table.";
+
 static void write_figures(FILE* file, const Report& report, const uint32_t* readings) {
     fprintf(file, "<h2>Summary</h2>\n");
     if (report.read_count == 0) {
@@ -195,8 +200,11 @@ static void write_figures(FILE* file, const Report& report, const uint32_t* read
     }
     char lines[SUMMARY_LINES][SUMMARY_LINE_SIZE];
     int count = summary_lines(summarise_readings(readings, report.read_count), lines);
-    fprintf(file, "<p class=\"note\">The figures of output.txt first, then more; the damage is "
-                  "100%% minus the health left.</p>\n<table class=\"figures\" id=\"figures\">\n");
+    fprintf(file, "<p class=\"note\">The figures of output.txt first, then more; %s</p>\n"
+                  "<table class=\"figures\" id=\"figures\">\n",
+            report.recordings ? "the damage of a hit is the drop of the bar, 100% minus the health "
+                                "left when the bar was full before it."
+                              : "the damage is 100% minus the health left.");
     write_folder_name(file);
     for (int i = 0; i < count; ++i) {
         char* value = strchr(lines[i], ':');  // every line is "Label: value"
@@ -207,7 +215,7 @@ static void write_figures(FILE* file, const Report& report, const uint32_t* read
     write_more_figures(file, report, readings);
     char weak[16];
     snprintf(weak, sizeof weak, "%u", report.weak_count);
-    write_figure(file, "Weak matches", weak, WEAK_HINT);
+    write_figure(file, "Weak matches", weak, report.recordings ? WEAK_HINT_HITS : WEAK_HINT);
     fprintf(file, "</table>\n");
 }
 
@@ -218,6 +226,11 @@ static uint32_t time_points(const Report& report, TimePoint* points, uint32_t co
         const ReportRow& row = report.rows[report.order ? report.order[i] : i];
         if (row.result.status != GaugeStatus::read) continue;
         points[n].seconds = file_time_seconds(row.time);
+        if (row.position >= 0) {
+            // The fraction of a second the file time leaves out, from the position.
+            double within = row.position - static_cast<double>(static_cast<int64_t>(row.position));
+            points[n].milliseconds = static_cast<uint16_t>(within * 999.0 + 0.5);
+        }
         points[n].damage = row.damage;
         ++counts[histogram_bin(points[n].damage)];
         ++n;
@@ -230,7 +243,7 @@ static void write_charts(FILE* file, const Report& report, const TimePoint* poin
     if (report.read_count == 0) return;
     fprintf(file, "<div class=\"charts\">\n<figure>\n<figcaption>Damage histogram"
                   "</figcaption>\n");
-    write_histogram_svg(file, counts);
+    write_histogram_svg(file, counts, report.recordings ? "Hits" : "Screenshots");
     fprintf(file, "</figure>\n<figure>\n<figcaption>Damage over time</figcaption>\n");
     write_timeline_svg(file, points, n);
     fprintf(file, "</figure>\n</div>\n<p class=\"note\">A gap of more than 30 minutes between "
