@@ -18,6 +18,8 @@
 namespace {
 
 const std::string CLIPS = RECORDING_CLIPS_DIR;
+const char* const ALL_CLIPS[] = {"h264-1080.mp4", "h264-1440.mp4", "h264-601.mkv", "h264-untagged.ts",
+                                 "hevc-10bit.mkv", "vp9-full.webm", "av1.mkv"};
 
 struct TrueHit {
     double position;
@@ -66,7 +68,7 @@ void expect_damages(const std::string& raw, const std::vector<TrueHit>& hits, in
 class RecordingModes : public EndToEnd {
   protected:
     void SetUp() override {
-        for (const char* clip : {"h264-1080.mp4", "vp9-full.webm", "h264-601.mkv"}) {
+        for (const char* clip : ALL_CLIPS) {
             std::string bytes = read_file(CLIPS + "/" + clip);
             ASSERT_FALSE(bytes.empty()) << "the clip " << clip << " is made by the fixture recording_clips";
             ASSERT_TRUE(write_file(folder / clip, bytes));
@@ -154,4 +156,37 @@ TEST_F(RecordingModes, CompareTakesRecordingsAsAAndB) {
               std::string::npos)
         << compare.console;
     EXPECT_NE(compare.console.find("Saved compare.html\n"), std::string::npos) << compare.console;
+}
+
+// report.csv without its file times (local time, which Wine may tell apart).
+std::string without_times(const std::string& csv) {
+    std::string kept;
+    for (const std::string& line : lines_of(csv)) {
+        size_t name_end = line.find(',');
+        size_t time_end = line.find(',', name_end + 1);
+        kept += line.substr(0, name_end) + line.substr(time_end) + "\n";
+    }
+    return kept;
+}
+
+TEST_F(RecordingModes, TheWindowsBuildReadsWhatTheLinuxBuildReads) {
+    if (!is_wine_run()) GTEST_SKIP() << "compares the Windows build under Wine with the Linux build";
+    std::vector<std::string> arguments = {"-report"};
+    for (const char* clip : ALL_CLIPS) arguments.push_back(clip);
+    ASSERT_EQ(mkdir((folder / "linux").c_str(), 0755), 0);
+    ProgramRun windows = run(arguments);
+    arguments.push_back("linux");
+    // The Linux build itself, straight from here, never through the runner.
+    std::vector<std::string> linux_run = arguments;
+    linux_run.insert(linux_run.begin(), HEALTHGAUGE_DEFAULT_PROGRAM);
+    std::string runner = environment("HEALTHGAUGE_RUNNER");
+    unsetenv("HEALTHGAUGE_RUNNER");
+    ProgramRun linux = run_in_folder(folder.path, linux_run);
+    setenv("HEALTHGAUGE_RUNNER", runner.c_str(), 1);
+    EXPECT_EQ(linux.status, 1);
+    EXPECT_NE(linux.console.find("Saved report.csv"), std::string::npos) << linux.console;
+    EXPECT_EQ(without_crlf(windows.console), linux.console.substr(sizeof BANNER - 1));
+    EXPECT_EQ(file("raw.txt"), read_file(folder / "linux/raw.txt"));
+    EXPECT_EQ(file("output.txt"), read_file(folder / "linux/output.txt"));
+    EXPECT_EQ(without_times(file("report.csv")), without_times(read_file(folder / "linux/report.csv")));
 }
