@@ -101,6 +101,11 @@ bool write_screenshots(lxw_workbook* book, const Report& report, const Formats& 
     }
     worksheet_freeze_panes(sheet, 1, 0);
     worksheet_autofilter(sheet, 0, 0, report.row_count, REPORT_COLUMN_COUNT - 1);
+    // Printed: across the page, one page wide, the header on every page.
+    worksheet_set_landscape(sheet);
+    worksheet_fit_to_pages(sheet, 1, 0);
+    worksheet_repeat_rows(sheet, 0, 0);
+    worksheet_gridlines(sheet, LXW_SHOW_ALL_GRIDLINES);
     bool ok = write_header(sheet, formats);
     for (uint32_t i = 0; i < report.row_count; ++i) {
         const ReportRow& row = report.rows[report.order ? report.order[i] : i];

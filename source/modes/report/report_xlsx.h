@@ -9,7 +9,8 @@
 // (never a formula), the file time a date-time cell ("yyyy-mm-dd hh:mm:ss",
 // local time), health and damage numbers in percent shown with one decimal
 // (51.6), the score a whole number, and an empty cell where report.csv has
-// an empty field; the header row is frozen and filtered. Sheet "Summary"
+// an empty field; the header row is frozen and filtered (and printed on
+// every page, the sheet one page wide across). Sheet "Summary"
 // holds the folder, the figures of output.txt (label and value), the counts
 // and the time span.
 #pragma once
