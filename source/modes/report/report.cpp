@@ -28,7 +28,8 @@ void run_report() {
     run_scan_with(&hooks);
     report_finish(&report);
     // A folder that cannot be listed leaves report.html, report.csv and
-    // report.xlsx alone, as raw.txt and output.txt: the listing's failure has been told.
+    // report.xlsx alone, as raw.txt and output.txt: the listing's failure
+    // has been told.
     if (file_list.failed) {
         report_free(&report);
         return;
