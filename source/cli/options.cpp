@@ -23,7 +23,8 @@ const char USAGE[] =
     "                          copy it to the clipboard\n"
     "  -scan, -s               read every screenshot, write the damage of each to\n"
     "                          raw.txt and a summary to output.txt\n"
-    "  -report, -r             as -scan, and write report.html and report.csv\n"
+    "  -report, -r             as -scan, and write report.html, report.csv and\n"
+    "                          report.xlsx (a workbook)\n"
     "  -watch, -w              read every new screenshot as soon as it is written,\n"
     "                          as -last does; Ctrl+C stops\n"
     "  -compare A B, -c A B    read the screenshots of the folders A and B (or the\n"
@@ -52,7 +53,7 @@ const char USAGE[] =
     "Only PNG screenshots are read. Standard error says why a file was not read,\n"
     "and names a weak match: a picture read that may not be a game screenshot.\n"
     "Files written to the folder: raw.txt, output.txt, report.html, report.csv,\n"
-    "compare.html (nothing is written into the folders compared).\n"
+    "report.xlsx, compare.html (nothing is written into the folders compared).\n"
     "-groups reads only the subfolders' own screenshots and skips hidden ones.\n"
     "HEALTHGAUGE_THREADS (1 to 32) sets the number of threads of a scan.\n"
     "Exit status: always 1.\n";

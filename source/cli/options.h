@@ -6,7 +6,7 @@
 //     healthgauge --help     the banner and the usage text, nothing else
 //     healthgauge --version  the banner alone
 //     healthgauge -watch|-w  read every new PNG as soon as it is written (watch.h)
-//     healthgauge -report|-r the scan, and report.html and report.csv (report.h)
+//     healthgauge -report|-r the scan, and report.html, report.csv, report.xlsx (report.h)
 //     healthgauge FOLDER     work in FOLDER as if started there
 //     healthgauge SHOT.png   (latest mode) read SHOT.png instead of the newest
 //     healthgauge -compare|-c A B  the screenshots of two folders compared

@@ -19,7 +19,27 @@ bool output_file_open(OutputFile* out, const char* name) {
     return start != OutputStart::refused;
 }
 
+bool output_file_hand_over(OutputFile* out) {
+    if (out->direct) return true;
+    bool ok = fclose(out->file) == 0;
+    out->file = nullptr;
+    return ok;
+}
+
+const char* output_file_path(const OutputFile* out) {
+    return out->direct ? out->target : out->temporary;
+}
+
 bool output_file_commit(OutputFile* out) {
+    if (!out->file) {  // handed over: finish the file as its writer left it
+        clear_system_error();
+        out->file = output_reopen(out->temporary);
+        if (!out->file) {
+            out->error = last_system_error();
+            output_discard(nullptr, out->temporary);
+            return false;
+        }
+    }
     bool ok;
     // A failed write before the commit left its error behind; a later
     // successful call may have cleared it, so the commit's own steps tell.

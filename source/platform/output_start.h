@@ -36,5 +36,9 @@ OutputStart output_start(const char* name, char* target, char* temporary, size_t
 // the temporary file is then removed and target left exactly as it was.
 bool output_replace(FILE* file, const char* temporary, const char* target);
 
-// Closes file and removes the temporary file.
+// Closes file (when not null) and removes the temporary file.
 void output_discard(FILE* file, const char* temporary);
+
+// Opens a temporary file that output_start made again, after another writer
+// wrote it by name, for output_replace; null when it cannot.
+FILE* output_reopen(const char* temporary);

@@ -266,8 +266,19 @@ bool local_calendar_time(int64_t seconds, struct tm* local);
 //     fprintf(out.file, ...);
 //     if (!output_file_commit(&out)) ... a write failed; the old file stands ...
 //
-// output_file_abort(&out) drops what was written. Every OutputFile that is
+// output_file_abort(&out) drops what was written (after a hand-over too). Every OutputFile that is
 // opened ends in exactly one commit or abort.
+//
+// A library that writes a file only by its name (libxlsxwriter) gets it
+// through a hand-over between the open and the commit:
+//
+//     if (output_file_open(&out, "report.xlsx")) {
+//         if (output_file_hand_over(&out) && library_write(output_file_path(&out))) {
+//             saved = output_file_commit(&out);
+//         } else {
+//             output_file_abort(&out);
+//         }
+//     }
 //
 // A regular file (or one that does not exist yet) is written to a temporary
 // file in its folder and put in the old file's place by the commit only when
@@ -298,6 +309,16 @@ bool output_file_commit(OutputFile* out);
 
 // Drops the file.
 void output_file_abort(OutputFile* out);
+
+// Closes the program's own handle on the temporary file, so that another
+// writer may open it by name (on Windows the temporary file is opened
+// exclusively); a device or a named pipe stays open. False when the close
+// failed. The commit opens the temporary file again to finish it.
+bool output_file_hand_over(OutputFile* out);
+
+// The name to write after a hand-over: the temporary file, or the device or
+// named pipe itself.
+const char* output_file_path(const OutputFile* out);
 
 // ---- The command line, the run's folder, the console at the end ----------
 //

@@ -98,7 +98,7 @@ TEST_F(EndToEnd, FailuresGiveTheirReasonOnStandardErrorOnly) {
     ProgramRun refused = run_with_errors(folder.path, {"-r"}, setup);
     chmod(folder.path.c_str(), 0755);
     EXPECT_NE(refused.console.find("Error: Failed to open raw.txt for writing.\n"), std::string::npos);
-    for (const char* name : {"raw.txt", "output.txt", "report.html", "report.csv"}) {
+    for (const char* name : {"raw.txt", "output.txt", "report.html", "report.csv", "report.xlsx"}) {
         EXPECT_NE(refused.errors.find(std::string("healthgauge: ") + name + ": Permission denied\n"),
                   std::string::npos)
             << name << ": " << refused.errors;

@@ -213,10 +213,12 @@ TEST_F(BrowserReport, PageIsSelfContained) {
     for (size_t at; (at = rest.find("data:")) != std::string::npos;) {
         rest.erase(at, rest.find('"', at) - at);
     }
-    // The one link: report.csv beside the page.
-    EXPECT_EQ(occurrences(rest, "href="), size_t(1));
-    EXPECT_EQ(occurrences(rest, "<a href=\"report.csv\">"), size_t(1));
-    rest.erase(rest.find("<a href=\"report.csv\">"), 22);
+    // The two links: report.xlsx and report.csv beside the page.
+    EXPECT_EQ(occurrences(rest, "href="), size_t(2));
+    for (std::string link : {"<a href=\"report.xlsx\">", "<a href=\"report.csv\">"}) {
+        ASSERT_EQ(occurrences(rest, link), size_t(1)) << link;
+        rest.erase(rest.find(link), link.size());
+    }
     for (const char* outside : OUTSIDE_ADDRESSES) {
         EXPECT_EQ(rest.find(outside), std::string::npos) << outside;
     }

@@ -28,7 +28,7 @@ TEST_F(EndToEnd, ReportDoesWhatTheScanDoesAndWritesThePage) {
     ASSERT_EQ(remove((folder / "raw.txt").c_str()), 0);
     ASSERT_EQ(remove((folder / "output.txt").c_str()), 0);
 
-    EXPECT_EQ(run({"-report"}).console, scan.console + "Saved report.html\nSaved report.csv\n");
+    EXPECT_EQ(run({"-report"}).console, scan.console + "Saved report.html\nSaved report.csv\nSaved report.xlsx\n");
     EXPECT_EQ(file("raw.txt"), raw);
     EXPECT_EQ(file("output.txt"), output);
     std::string page = file("report.html");
@@ -42,7 +42,7 @@ TEST_F(EndToEnd, ReportDoesWhatTheScanDoesAndWritesThePage) {
 
     // -r is the same, and the page is replaced.
     ASSERT_TRUE(write_file(folder / "report.html", "old"));
-    EXPECT_EQ(run({"-R"}).console, scan.console + "Saved report.html\nSaved report.csv\n");
+    EXPECT_EQ(run({"-R"}).console, scan.console + "Saved report.html\nSaved report.csv\nSaved report.xlsx\n");
     EXPECT_EQ(file("report.html"), page);
 }
 
@@ -54,7 +54,7 @@ TEST_F(EndToEnd, ReportOfAScanThatReadsNothing) {
                   "\nError: Failed to load " + names[1] +
                   "\nSaved raw.txt with 0 percentages\n"
                   "Error: Didn't find any health bar gauges.\n"
-                  "Saved report.html\nSaved report.csv\n");
+                  "Saved report.html\nSaved report.csv\nSaved report.xlsx\n");
     EXPECT_EQ(file("output.txt"), "earlier summary\r\n");
     std::string page = file("report.html");
     EXPECT_NE(page.find("Error: Didn't find any health bar gauges."), std::string::npos);
@@ -73,7 +73,7 @@ TEST_F(EndToEnd, ReportThatCannotBeWritten) {
     ASSERT_EQ(remove((folder / "raw.txt").c_str()), 0);
     ASSERT_EQ(remove((folder / "output.txt").c_str()), 0);
     EXPECT_EQ(run({"-r"}).console,
-              scan.console + "Error: Failed to write report.html.\nSaved report.csv\n");
+              scan.console + "Error: Failed to write report.html.\nSaved report.csv\nSaved report.xlsx\n");
     EXPECT_EQ(file("raw.txt"), "50.0%\r\n40.0%\r\n");
     EXPECT_EQ(file("output.txt").compare(0, 24, "Health bars detected: 2\r"), 0);
 }

@@ -25,7 +25,7 @@ ProgramRun run_bounded(const std::string& where, std::vector<std::string> argume
 
 const char SAVED_COMPARE[] = "Saved compare.html\n";
 
-const char* const WRITTEN[] = {"raw.txt", "output.txt", "report.html", "report.csv", "compare.html"};
+const char* const WRITTEN[] = {"raw.txt", "output.txt", "report.html", "report.csv", "report.xlsx", "compare.html"};
 
 // The name as the Windows program is given it: a drive and backslashes.
 std::string windows_path(const std::string& path) {
@@ -404,7 +404,7 @@ TEST_F(Trust, AScanOrReportOfATrialFolderFlagsWeakMatchesAndSaysWhatWasNotRead) 
                      weak_crop("cropped.png") + not_a_screen_size("desktop 4k.png"));
     for (const char* mode : {"-scan", "-report"}) {
         ProgramRun run = run_bounded(folder.path, {mode});
-        std::string saved = std::string(mode) == "-report" ? "Saved report.html\nSaved report.csv\n" : "";
+        std::string saved = std::string(mode) == "-report" ? "Saved report.html\nSaved report.csv\nSaved report.xlsx\n" : "";
         EXPECT_EQ(run.console, scan_console + saved) << mode;
         ASSERT_EQ(run.errors.compare(0, strlen(OTHER_PICTURES), OTHER_PICTURES), 0) << run.errors;
         EXPECT_EQ(sorted_lines(run.errors.substr(strlen(OTHER_PICTURES))), reading_lines) << run.errors;

@@ -73,3 +73,40 @@ TEST_F(OutputFileTest, DevicesAreWrittenDirectly) {
     EXPECT_TRUE(output_file_commit(&out));
     EXPECT_EQ(folder_names("."), std::set<std::string>{"raw.txt"});
 }
+
+// A library that writes by name: after the hand-over it writes the
+// temporary file itself (replacing it whole, as fopen "wb" does); the commit
+// puts that in place, an abort leaves the old file and no temporary, and a
+// temporary file that vanished meanwhile fails the commit.
+TEST_F(OutputFileTest, HandedOverFileIsWrittenByNameThenCommittedOrDropped) {
+    InsideFolder inside(folder.path);
+    struct Case {
+        const char* what;
+        bool commit;
+        bool remove_temporary;
+        const char* left;  // report.xlsx afterwards
+    };
+    const Case cases[] = {
+        {"commit", true, false, "by name"},
+        {"abort", false, false, "old"},
+        {"temporary gone", true, true, "old"},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(write_file("report.xlsx", "old"));
+        OutputFile out;
+        ASSERT_TRUE(output_file_open(&out, "report.xlsx")) << c.what;
+        ASSERT_TRUE(output_file_hand_over(&out)) << c.what;
+        EXPECT_STREQ(output_file_path(&out), out.temporary) << c.what;
+        ASSERT_TRUE(write_file(output_file_path(&out), "by name")) << c.what;
+        if (c.remove_temporary) {
+            ASSERT_EQ(remove(out.temporary), 0) << c.what;
+        }
+        if (c.commit) {
+            EXPECT_EQ(output_file_commit(&out), !c.remove_temporary) << c.what;
+        } else {
+            output_file_abort(&out);
+        }
+        EXPECT_EQ(read_file("report.xlsx"), c.left) << c.what;
+        EXPECT_EQ(folder_names("."), std::set<std::string>{"report.xlsx"}) << c.what;
+    }
+}

@@ -4,7 +4,9 @@
 //                                       screenshots: time and PNG bytes each
 //     report_bench page FILE COUNT     what the report mode adds to a scan of
 //                                       COUNT screenshots: collecting their
-//                                       results and crops, then writing FILE
+//                                       results and crops, then writing FILE;
+//                                       then the workbook FILE.xlsx: its time
+//                                       and the peak memory it adds
 //     report_bench corpus FOLDER COUNT DISTINCT
 //                                       writes DISTINCT screenshots of
 //                                       1920 x 80 with scenery at seeded
@@ -13,11 +15,13 @@
 #include "modes/report/crop_png.h"
 #include "modes/report/report_collect.h"
 #include "modes/report/report_page.h"
+#include "modes/report/report_xlsx.h"
 #include "support/screenshot_maker.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -67,6 +71,51 @@ double ms_since(std::chrono::steady_clock::time_point start) {
         .count();
 }
 
+// A figure of /proc/self/status in KiB ("VmRSS", "VmHWM"), -1 when unknown.
+long status_kib(const char* field) {
+    FILE* status = fopen("/proc/self/status", "r");
+    if (!status) return -1;
+    char line[256];
+    long kib = -1;
+    size_t length = strlen(field);
+    while (fgets(line, sizeof line, status)) {
+        if (strncmp(line, field, length) == 0 && line[length] == ':') kib = atol(line + length + 1);
+    }
+    fclose(status);
+    return kib;
+}
+
+// Sets the peak resident memory (VmHWM) back to the present (Linux 4.0 on).
+bool reset_peak_memory() {
+    FILE* refs = fopen("/proc/self/clear_refs", "w");
+    if (!refs) return false;
+    bool ok = fputs("5", refs) >= 0;
+    return fclose(refs) == 0 && ok;
+}
+
+// Writes the workbook of report to path: its time, the peak memory it adds
+// to what the process held before, and its size.
+int bench_workbook(const std::string& path, const Report& report) {
+    remove(path.c_str());
+    bool peak_known = reset_peak_memory();
+    long before = status_kib("VmRSS");
+    auto start = std::chrono::steady_clock::now();
+    if (!write_report_xlsx(path.c_str(), report)) return fprintf(stderr, "cannot write %s\n", path.c_str()), 1;
+    double ms = ms_since(start);
+    long peak = status_kib("VmHWM");
+    FILE* file = fopen(path.c_str(), "rb");
+    long size = file && fseek(file, 0, SEEK_END) == 0 ? ftell(file) : -1;
+    if (file) fclose(file);
+    if (!peak_known || peak < 0 || before < 0) {
+        printf("workbook: %u screenshots: writing %.0f ms, %.2f MiB (peak memory unknown)\n",
+               report.row_count, ms, size / 1048576.0);
+    } else {
+        printf("workbook: %u screenshots: writing %.0f ms, peak memory +%.1f MiB, %.2f MiB\n",
+               report.row_count, ms, (peak - before) / 1024.0, size / 1048576.0);
+    }
+    return 0;
+}
+
 int bench_page(const char* path, int count) {
     // 64 distinct screenshots, their results and crops, taken in turn.
     constexpr size_t SAMPLES = 64;
@@ -108,8 +157,9 @@ int bench_page(const char* path, int count) {
            "shown\n",
            count, collect, report.first_crops, finish, write, ms_since(start), size / 1048576.0,
            shown);
+    int status = bench_workbook(std::string(path) + ".xlsx", report);
     report_free(&report);
-    return 0;
+    return status;
 }
 
 int make_corpus(const std::string& folder, int count, int distinct) {

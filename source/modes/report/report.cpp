@@ -5,6 +5,7 @@
 #include "modes/report/report_collect.h"
 #include "modes/report/report_csv.h"
 #include "modes/report/report_page.h"
+#include "modes/report/report_xlsx.h"
 #include "modes/scan.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"
@@ -20,7 +21,7 @@ static void on_listing(void* context, const FileEntry* const* pngs, uint32_t cou
     report_rank_listing(static_cast<Report*>(context), pngs, count);
 }
 
-// report.html and report.csv from what was collected.
+// report.html, report.csv and report.xlsx from what was collected.
 static void write_report_files(Report* report) {
     OutputFile out = {};
     bool saved = false;
@@ -39,6 +40,22 @@ static void write_report_files(Report* report) {
     }
     printf(saved ? "Saved report.csv\n" : "Error: Failed to write report.csv.\n");
     if (!saved) print_file_reason("report.csv", out.error);
+
+    // libxlsxwriter writes by name: the output file is handed over to it,
+    // and a workbook it could not finish is dropped, never put in place.
+    out = {};
+    saved = false;
+    if (!report->failed && output_file_open(&out, "report.xlsx")) {
+        clear_system_error();
+        if (output_file_hand_over(&out) && write_report_xlsx(output_file_path(&out), *report)) {
+            saved = output_file_commit(&out);
+        } else {
+            out.error = last_system_error();
+            output_file_abort(&out);
+        }
+    }
+    printf(saved ? "Saved report.xlsx\n" : "Error: Failed to write report.xlsx.\n");
+    if (!saved) print_file_reason("report.xlsx", out.error);
 }
 
 void run_report() {
@@ -47,8 +64,9 @@ void run_report() {
     ScanHooks hooks = {true, on_result, &report, on_listing};
     run_scan_with(&hooks);
     report_finish(&report);
-    // A folder that cannot be listed leaves report.html and report.csv
-    // alone, as raw.txt and output.txt: the listing's failure has been told.
+    // A folder that cannot be listed leaves report.html, report.csv and
+    // report.xlsx alone, as raw.txt and output.txt: the listing's failure
+    // has been told.
     if (!file_list.failed) write_report_files(&report);
     report_free(&report);
 }

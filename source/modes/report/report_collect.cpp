@@ -3,6 +3,7 @@
 
 #include "figures/damage.h"
 #include "pages/html.h"
+#include "platform/platform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -280,4 +281,17 @@ void report_free(Report* report) {
 
 const char* report_row_name(const Report& report, const ReportRow& row) {
     return report.names + row.name;
+}
+
+bool report_folder_name(char* name, size_t size) {
+    char path[4096];
+    if (!current_folder(path, sizeof path)) return false;
+    size_t length = strlen(path);
+    while (length > 1 && (path[length - 1] == '/' || path[length - 1] == '\\')) path[--length] = '\0';
+    const char* last = path;
+    for (const char* c = path; *c; ++c) {
+        if ((*c == '/' || *c == '\\') && c[1]) last = c + 1;
+    }
+    snprintf(name, size, "%s", last);
+    return true;
 }

@@ -37,7 +37,10 @@ std::string csv_field(const char* text) {
     return quote ? "\"" + field + "\"" : field;
 }
 
-static const char* status_word(const ReportRow& row) {
+const char* const REPORT_COLUMNS[REPORT_COLUMN_COUNT] = {
+    "file", "file_time", "health", "damage", "status", "layout", "score", "position"};
+
+const char* report_status_word(const ReportRow& row) {
     switch (row.result.status) {
     case GaugeStatus::read: return row.weak ? "weak" : "read";
     case GaugeStatus::load_failed: return "load_failed";
@@ -47,7 +50,11 @@ static const char* status_word(const ReportRow& row) {
 }
 
 bool write_report_csv(FILE* file, const Report& report) {
-    bool ok = fputs("\xEF\xBB\xBF" "file,file_time,health,damage,status,layout,score,position\r\n", file) >= 0;
+    std::string header = "\xEF\xBB\xBF";
+    for (const char* column : REPORT_COLUMNS) header += std::string(column) + ",";
+    header.back() = '\r';
+    header += '\n';
+    bool ok = fwrite(header.data(), 1, header.size(), file) == header.size();
     for (uint32_t i = 0; i < report.row_count; ++i) {
         const ReportRow& row = report.rows[report.order ? report.order[i] : i];
         const GaugeResult& result = row.result;
@@ -67,7 +74,7 @@ bool write_report_csv(FILE* file, const Report& report) {
         layout_text(result, layout);
         std::string line = csv_field(report_row_name(report, row));
         for (const char* field : {static_cast<const char*>(time), static_cast<const char*>(health),
-                                  static_cast<const char*>(damage), status_word(row),
+                                  static_cast<const char*>(damage), report_status_word(row),
                                   static_cast<const char*>(layout), static_cast<const char*>(score),
                                   static_cast<const char*>(position)}) {
             line += ',';

@@ -27,5 +27,13 @@
 // quote, a CR or an LF is quoted, its quotes doubled.
 std::string csv_field(const char* text);
 
+// The table's columns, as report.csv's header line and report.xlsx's header
+// row name them.
+constexpr int REPORT_COLUMN_COUNT = 8;
+extern const char* const REPORT_COLUMNS[REPORT_COLUMN_COUNT];
+
+// The status column of a row: read, weak, load_failed or no_layout.
+const char* report_status_word(const ReportRow& row);
+
 // Writes the whole file; false when a write failed.
 bool write_report_csv(FILE* file, const Report& report);

@@ -78,3 +78,7 @@ void layout_text(const GaugeResult& result, char text[LAYOUT_TEXT_SIZE]);
 
 // The name of a row.
 const char* report_row_name(const Report& report, const ReportRow& row);
+
+// The name of the working directory, the report's folder; false when the
+// system cannot tell it.
+bool report_folder_name(char* name, size_t size);

@@ -108,14 +108,8 @@ static const char* hint_of(const char* label) {
 
 // The name of the working directory, the report's folder.
 static void write_folder_name(FILE* file) {
-    char path[4096];
-    if (!current_folder(path, sizeof path)) return;
-    size_t length = strlen(path);
-    while (length > 1 && (path[length - 1] == '/' || path[length - 1] == '\\')) path[--length] = '\0';
-    const char* name = path;
-    for (const char* c = path; *c; ++c) {
-        if ((*c == '/' || *c == '\\') && c[1]) name = c + 1;
-    }
+    char name[4096];
+    if (!report_folder_name(name, sizeof name)) return;
     fprintf(file, "<tr><td>Folder:</td><td id=\"folder\">");
     write_html_text(file, name);
     fprintf(file, "</td></tr>\n");
@@ -325,7 +319,8 @@ static void write_table(FILE* file, const Report& report) {
                 report.first_shown, REPORT_EXTREME_CROPS, REPORT_EXTREME_CROPS);
     }
     fprintf(file, " The magenta marks show where the filled part of the bar ends. The same "
-                  "table for a spreadsheet: <a href=\"report.csv\">report.csv</a>.</p>\n"
+                  "table for a spreadsheet: <a href=\"report.xlsx\">report.xlsx</a> (a workbook) "
+                  "and <a href=\"report.csv\">report.csv</a>.</p>\n"
                   "<table class=\"files\" id=\"files\">\n<thead><tr><th>#</th><th>File</th>"
                   "<th>File time</th><th>Damage</th><th>Layout<small>screen size and "
                   "name</small></th><th class=\"num\" title=\"How closely the screenshot "

@@ -163,7 +163,15 @@ bool output_replace(FILE* file, const char* temporary, const char* target) {
 }
 
 void output_discard(FILE* file, const char* temporary) {
-    fclose(file);
+    if (file) fclose(file);
     unlink(temporary);
     interrupt_forget_temporary(temporary);
+}
+
+FILE* output_reopen(const char* temporary) {
+    int fd = open(temporary, O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW);
+    if (fd < 0) return nullptr;
+    FILE* file = fdopen(fd, "ab");
+    if (!file) close(fd);
+    return file;
 }

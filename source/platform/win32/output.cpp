@@ -124,9 +124,25 @@ bool output_replace(FILE* file, const char* temporary, const char* target) {
 }
 
 void output_discard(FILE* file, const char* temporary) {
-    fclose(file);
+    if (file) fclose(file);
     wchar_t wide_temporary[NAME_SIZE];
     if (!to_wide(temporary, wide_temporary)) return;
     DeleteFileW(wide_temporary);
     interrupt_forget_temporary(wide_temporary);
+}
+
+FILE* output_reopen(const char* temporary) {
+    wchar_t wide_temporary[NAME_SIZE];
+    if (!to_wide(temporary, wide_temporary)) return nullptr;
+    HANDLE handle = CreateFileW(wide_temporary, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return nullptr;
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_WRONLY | _O_BINARY | _O_APPEND);
+    if (fd < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    FILE* file = _fdopen(fd, "ab");
+    if (!file) _close(fd);
+    return file;
 }
