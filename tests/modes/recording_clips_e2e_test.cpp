@@ -6,6 +6,7 @@
 #include "reading/gauge.h"
 #include "support/page_text.h"
 #include "support/program_run.h"
+#include "support/workbook_check.h"
 
 #include <algorithm>
 #include <cmath>
@@ -145,6 +146,12 @@ TEST_F(RecordingModes, ReportHasARowPerHitWithItsPosition) {
     EXPECT_EQ(occurrences(page, "<small class=\"position\">at 0:00:"), truth.hits.size());
     EXPECT_EQ(occurrences(page, "health after</small>"), truth.hits.size());
     EXPECT_NE(page.find("<tr><td>Complete misses:</td><td>0</td></tr>"), std::string::npos);
+    // The workbook holds the same rows, the positions as numbers (openpyxl).
+    std::string output = check_workbook(folder.path);
+    EXPECT_EQ(output.compare(0, 5 + std::to_string(truth.hits.size()).size(),
+                             "rows " + std::to_string(truth.hits.size())),
+              0)
+        << output;
 }
 
 TEST_F(RecordingModes, CompareTakesRecordingsAsAAndB) {

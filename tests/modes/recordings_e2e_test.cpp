@@ -38,7 +38,7 @@ TEST_F(EndToEnd, ARecordingThatIsNoneSaysWhyAndReadsNothingElse) {
     // The report says the same, and writes its page and table with no row.
     ProgramRun report = run_with_errors(folder.path, {"-r", "notes.mp4"});
     EXPECT_EQ(report.console, std::string(BANNER) + "Error: Failed to load notes.mp4\n" + NO_HITS +
-                                  "Saved report.html\nSaved report.csv\n");
+                                  "Saved report.html\nSaved report.csv\nSaved report.xlsx\n");
     EXPECT_EQ(file("report.csv"), "\xEF\xBB\xBF" "file,file_time,health,damage,status,layout,score,position\r\n");
     // A recording as A of -compare: its own message, then the mode's.
     ProgramRun compare = run_with_errors(folder.path, {"-compare", "notes.mp4", "."});

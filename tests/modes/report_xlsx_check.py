@@ -9,7 +9,8 @@
 # \n). Checks: the sheets and their order; the header row, frozen and
 # filtered; every cell typed (name a text cell, file time a date-time with a
 # date-time format, health and damage numbers shown with one decimal, score a
-# whole number, an empty cell for an empty field) and equal to report.csv's
+# whole number, a hit's position a number shown with three decimals, an
+# empty cell for an empty field) and equal to report.csv's
 # field once written as report.csv writes it; columns at least as wide as
 # their headers and the names; the summary's folder, count and time span.
 import csv
@@ -56,7 +57,7 @@ def check_number(where, cell, field, number_format, as_text):
 
 
 def check_row(n, cells, fields):
-    name, time, health, damage, status, layout, score = cells
+    name, time, health, damage, status, layout, score, position = cells
     if name.data_type != "s" or name.value != cell_text(unguarded(fields[0])):
         fault(f"row {n} name: {name.value!r} ({name.data_type}) against {fields[0]!r}")
     if fields[1] == "":
@@ -73,6 +74,7 @@ def check_row(n, cells, fields):
     check_number(f"row {n} damage", damage, fields[3], "0.0", lambda v: f"{v:.1f}")
     check_number(f"row {n} score", score, fields[6], "0",
                  lambda v: str(int(v)) if float(v).is_integer() else repr(v))
+    check_number(f"row {n} position", position, fields[7], "0.000", lambda v: f"{v:.3f}")
     for column, cell, field in (("status", status, fields[4]), ("layout", layout, fields[5])):
         if cell.data_type != "s" or cell.value != field:
             fault(f"row {n} {column}: {cell.value!r} against {field!r}")
@@ -88,14 +90,14 @@ def check_sheet(sheet, table):
         fault(f"header {header} against report.csv's {table[0]}")
     if sheet.freeze_panes != "A2":
         fault(f"frozen at {sheet.freeze_panes}, not under the header")
-    if sheet.auto_filter.ref != f"A1:G{len(table)}":
+    if sheet.auto_filter.ref != f"A1:H{len(table)}":
         fault(f"filter over {sheet.auto_filter.ref}")
     rows = list(sheet.iter_rows(min_row=2))
     if len(rows) != len(table) - 1:
         fault(f"{len(rows)} rows against report.csv's {len(table) - 1}")
     for n, (cells, fields) in enumerate(zip(rows, table[1:]), start=2):
-        check_row(n, cells[:7], fields)
-    for column, title in zip("ABCDEFG", table[0]):
+        check_row(n, cells[:8], fields)
+    for column, title in zip("ABCDEFGH", table[0]):
         width = sheet.column_dimensions[column].width
         if width < len(title):
             fault(f"column {column} ({width}) narrower than its header")
@@ -105,15 +107,17 @@ def check_sheet(sheet, table):
     return rows
 
 
-def check_summary(sheet, folder, rows):
+def check_summary(sheet, folder, rows, hits):
     figures = {row[0].value: row[1] for row in sheet.iter_rows() if row[0].value}
-    expected = {"Folder": os.path.basename(os.path.abspath(folder)), "Screenshots": len(rows)}
+    expected = {"Folder": os.path.basename(os.path.abspath(folder)),
+                "Hits" if hits else "Screenshots": len(rows)}
     for label, value in expected.items():
         if label not in figures or figures[label].value != value:
             fault(f"summary {label}: {figures.get(label) and figures[label].value!r}, not {value!r}")
     times = [cells[1].value for cells in rows if cells[1].value is not None]
     if times:
-        for label, value in (("Oldest screenshot", times[0]), ("Newest screenshot", times[-1])):
+        first, last = ("First hit", "Last hit") if hits else ("Oldest screenshot", "Newest screenshot")
+        for label, value in ((first, times[0]), (last, times[-1])):
             if label not in figures or figures[label].value != value:
                 fault(f"summary {label}: not {value}")
 
@@ -122,11 +126,14 @@ def main(folder):
     with open(os.path.join(folder, "report.csv"), encoding="utf-8-sig", newline="") as file:
         table = list(csv.reader(file))
     book = openpyxl.load_workbook(os.path.join(folder, "report.xlsx"))
-    if book.sheetnames != ["Screenshots", "Summary"]:
+    # A report of recordings has a sheet of hits, each with its position.
+    hits = len(table) > 1 and len(table[1]) > 7 and table[1][7] != ""
+    first = "Hits" if hits else "Screenshots"
+    if book.sheetnames != [first, "Summary"]:
         fault(f"sheets {book.sheetnames}")
         return []
-    rows = check_sheet(book["Screenshots"], table)
-    check_summary(book["Summary"], folder, rows)
+    rows = check_sheet(book[first], table)
+    check_summary(book["Summary"], folder, rows, hits)
     return rows
 
 

@@ -3,6 +3,7 @@
 // be written, and the numbers as LibreOffice in German takes them.
 #include "pages/local_time.h"
 #include "support/program_run.h"
+#include "support/workbook_check.h"
 
 #include <algorithm>
 #include <set>
@@ -11,27 +12,6 @@
 namespace {
 
 const char SAVED_REPORT[] = "Saved report.html\nSaved report.csv\nSaved report.xlsx\n";
-
-// Runs a command here (never through HEALTHGAUGE_RUNNER); its output and
-// whether it exited with 0.
-bool run_here(const std::string& command, std::string* output) {
-    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
-    if (!pipe) return false;
-    char buffer[4096];
-    size_t got;
-    output->clear();
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) output->append(buffer, got);
-    return pclose(pipe) == 0;
-}
-
-bool openpyxl_present() { return system("/usr/bin/python3 -c 'import openpyxl' 2>/dev/null") == 0; }
-
-std::string check_workbook(const std::string& folder) {
-    std::string output;
-    run_here("/usr/bin/python3 '" HEALTHGAUGE_TESTS_SOURCE "/modes/report_xlsx_check.py' '" + folder + "'",
-             &output);
-    return output;
-}
 
 struct XlsxShot {
     std::string name;       // as written
@@ -162,8 +142,8 @@ TEST_F(EndToEnd, ReportXlsxNumbersStayNumbersInGermanLibreOffice) {
     ASSERT_TRUE(local_time_text(1700000000, time));
     // The first sheet, one line a row; text cells in quotes, numbers bare.
     EXPECT_EQ(csv.substr(0, csv.find('\n', csv.find('\n') + 1)),
-              std::string("\"file\";\"file_time\";\"health\";\"damage\";\"status\";\"layout\";\"score\"\n"
-                          "\"=1+2.png\";") + time + ";51,6;48,4;\"read\";\"1920\xC3\x97" "1080 C\";0");
+              std::string("\"file\";\"file_time\";\"health\";\"damage\";\"status\";\"layout\";\"score\";\"position\"\n"
+                          "\"=1+2.png\";") + time + ";51,6;48,4;\"read\";\"1920\xC3\x97" "1080 C\";0;");
     EXPECT_NE(csv.find("\"\xE3\x82\xB9\xE3\x82\xAF\xE3\x82\xB7\xE3\x83\xA7.png\";"), std::string::npos) << csv;
     EXPECT_NE(csv.find(";87,5;12,5;"), std::string::npos) << csv;
 }
