@@ -100,7 +100,8 @@ struct RecordingJob {
     const char* path;
     bool want_crops;
     // Called once after the headers are read and before the first frame
-    // (not called when the file cannot be opened or holds no video). May be null.
+    // (not called when reading stops before any frame: the file cannot be
+    // opened, holds no video, or its codec or size cannot be read). May be null.
     void (*on_open)(void* context, const RecordingInfo& info);
     // Called now and then (at most every 100 ms of wall time) with the
     // position reached and the frames decoded so far. May be null.

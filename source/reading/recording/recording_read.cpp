@@ -18,6 +18,7 @@ extern "C" {
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 
 // The largest frame decoded: 8K. Anything larger is refused by the decoder
 // (a damaged or hostile file) instead of taking gigabytes.
@@ -337,7 +338,8 @@ static void keep_what_was_read(Session* session) {
 
 bool read_recording_with(const RecordingJob& job, const RecordingDecoder& decoder,
                          Recording* recording) {
-    av_log_set_level(AV_LOG_QUIET);  // reading prints nothing
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });  // reading prints nothing
     recording->layout = -1;
     Session session = {};
     session.job = &job;
