@@ -19,7 +19,7 @@ static bool group_figures(GroupSample& sample, int index, GroupFigures* out) {
     }
     *out = {sample.name, index, sample.count, misses, static_cast<double>(sum) / sample.count,
             median_of_sorted(sample.damage, sample.count), {0, 0},
-            wilson_interval(misses, sample.count), sample.count >= COMPARE_MIN_READ};
+            wilson_interval(misses, sample.count), sample.count >= COMPARE_MIN_READ, sample.weak};
     return bootstrap_mean(sample.damage, sample.count, BOOTSTRAP_SEED, &out->mean_interval);
 }
 

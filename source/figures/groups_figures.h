@@ -29,6 +29,7 @@ struct GroupSample {
     const char* name;
     uint32_t* damage;
     uint32_t count;  // at least 1
+    uint32_t weak;   // of them, weak matches (shown, counted in every figure)
 };
 
 struct GroupFigures {
@@ -40,6 +41,7 @@ struct GroupFigures {
     Interval mean_interval;    // bootstrap_mean, permille
     Interval misses_interval;  // Wilson, shares 0..1
     bool tested;               // at least COMPARE_MIN_READ read
+    uint32_t weak;             // the sample's
 };
 
 struct PairTest {

@@ -176,7 +176,7 @@ TEST(GroupsStatistics, BootstrapMeanCoversTheAverage) {
 namespace {
 
 GroupFigures figures(const char* name, double mean, bool tested = true) {
-    return {name, 0, tested ? 20u : 5u, 0, mean, mean, {mean, mean}, {0, 0}, tested};
+    return {name, 0, tested ? 20u : 5u, 0, mean, mean, {mean, mean}, {0, 0}, tested, 0};
 }
 
 }  // namespace
@@ -225,8 +225,8 @@ TEST(GroupsFigures, SetupsUnderTenAreLeftOut) {
     Lcg lcg = {99};
     std::vector<uint32_t> strong = sample(&lcg, 40, 200, 700), weak = sample(&lcg, 40, 200, 100),
                           few = sample(&lcg, 9, 10, 990);
-    GroupSample samples[] = {{"weak", weak.data(), 40}, {"few", few.data(), 9},
-                             {"strong", strong.data(), 40}};
+    GroupSample samples[] = {{"weak", weak.data(), 40, 0}, {"few", few.data(), 9, 0},
+                             {"strong", strong.data(), 40, 0}};
     GroupsComparison c;
     ASSERT_TRUE(compare_groups(samples, 3, &c));
     EXPECT_EQ(c.tested, 2);
@@ -239,7 +239,7 @@ TEST(GroupsFigures, SetupsUnderTenAreLeftOut) {
     EXPECT_STREQ(text, "strong does the most damage; it beats weak (Holm-adjusted rank tests).");
     groups_release(&c);
 
-    GroupSample alone[] = {{"weak", weak.data(), 40}, {"few", few.data(), 9}};
+    GroupSample alone[] = {{"weak", weak.data(), 40, 0}, {"few", few.data(), 9, 0}};
     ASSERT_TRUE(compare_groups(alone, 2, &c));
     EXPECT_FALSE(c.enough);
     groups_sentence(c, text);
@@ -249,7 +249,7 @@ TEST(GroupsFigures, SetupsUnderTenAreLeftOut) {
 }
 
 TEST(GroupsFigures, CellsShowPercentsAndIntervals) {
-    GroupFigures f = {"bow", 0, 40, 2, 523.4, 510, {481.2, 559.96}, {0.0138, 0.165}, true};
+    GroupFigures f = {"bow", 0, 40, 2, 523.4, 510, {481.2, 559.96}, {0.0138, 0.165}, true, 0};
     GroupCells cells;
     group_cells(f, &cells);
     EXPECT_STREQ(cells.read, "40");

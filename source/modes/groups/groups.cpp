@@ -22,6 +22,13 @@
 struct SetupList {
     std::vector<std::string> names;
     std::vector<std::vector<uint32_t>> damage;
+    std::vector<uint32_t> weak;  // weak matches (match_doubt) among each setup's readings
+};
+
+// A screenshot read: its damage, file time and whether its match is weak.
+struct ReadPoint {
+    TimePoint point;
+    bool weak;
 };
 
 static void print_padded(const char* text, size_t width) {
@@ -62,7 +69,10 @@ static void show_setups(SetupList* setups) {
             printf("%s: %u screenshot%s read, fewer than %u: left out of the tests.\n",
                    setups->names[i].c_str(), read, read == 1 ? "" : "s", COMPARE_MIN_READ);
         }
-        if (read > 0) samples.push_back({setups->names[i].c_str(), setups->damage[i].data(), read});
+        if (read > 0) {
+            samples.push_back({setups->names[i].c_str(), setups->damage[i].data(), read,
+                               setups->weak[i]});
+        }
     }
     GroupsComparison comparison;
     if (!compare_groups(samples.data(), static_cast<int>(samples.size()), &comparison)) {
@@ -83,13 +93,14 @@ static void show_setups(SetupList* setups) {
 static void collect_point(void* context, const FileEntry& entry, const GaugeResult& result,
                           const GaugeCrop*) {
     if (result.status != GaugeStatus::read) return;
-    static_cast<std::vector<TimePoint>*>(context)->push_back(
-        {file_time_seconds(entry.time), damage_of(result.reading)});
+    static_cast<std::vector<ReadPoint>*>(context)->push_back(
+        {{file_time_seconds(entry.time), damage_of(result.reading)},
+         match_doubt(result) != MatchDoubt::none});
 }
 
 // Reads the listed folder's PNGs: their damage and file times.
-static std::vector<TimePoint> read_listed() {
-    std::vector<TimePoint> points;
+static std::vector<ReadPoint> read_listed() {
+    std::vector<ReadPoint> points;
     size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
     std::vector<uint32_t> readings(slots);
     ScanHooks hooks = {false, collect_point, &points, nullptr};
@@ -128,9 +139,14 @@ void run_groups() {
             print_file_reason(name.c_str(), file_list.error);
         } else if (holds_png()) {
             std::vector<uint32_t> damage;
-            for (const TimePoint& point : read_listed()) damage.push_back(point.damage);
+            uint32_t weak = 0;
+            for (const ReadPoint& read : read_listed()) {
+                damage.push_back(read.point.damage);
+                weak += read.weak;
+            }
             setups.names.push_back(name);
             setups.damage.push_back(damage);
+            setups.weak.push_back(weak);
         }
         file_list_release();
     }
@@ -146,15 +162,18 @@ static std::string session_name(int64_t first, int64_t last) {
 }
 
 void run_sessions() {
-    std::vector<TimePoint> points;
+    std::vector<ReadPoint> read;
     if (file_list_list_files()) {
-        points = read_listed();
+        read = read_listed();
     } else {
         print_listing_failure();
     }
     file_list_release();
-    std::stable_sort(points.begin(), points.end(),
-                     [](const TimePoint& a, const TimePoint& b) { return a.seconds < b.seconds; });
+    std::stable_sort(read.begin(), read.end(), [](const ReadPoint& a, const ReadPoint& b) {
+        return a.point.seconds < b.point.seconds;
+    });
+    std::vector<TimePoint> points;
+    for (const ReadPoint& r : read) points.push_back(r.point);
     TimeSession sessions[MAX_SESSIONS];
     int count = split_sessions(points.data(), static_cast<uint32_t>(points.size()), sessions);
     SetupList setups;
@@ -162,8 +181,13 @@ void run_sessions() {
         const TimePoint* first = &points[sessions[s].first];
         setups.names.push_back(session_name(first->seconds, first[sessions[s].count - 1].seconds));
         std::vector<uint32_t> damage;
-        for (uint32_t i = 0; i < sessions[s].count; ++i) damage.push_back(first[i].damage);
+        uint32_t weak = 0;
+        for (uint32_t i = sessions[s].first; i < sessions[s].first + sessions[s].count; ++i) {
+            damage.push_back(points[i].damage);
+            weak += read[i].weak;
+        }
         setups.damage.push_back(damage);
+        setups.weak.push_back(weak);
     }
     show_setups(&setups);
 }

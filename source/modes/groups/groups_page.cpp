@@ -35,14 +35,16 @@ static const char STYLE[] =
 static void write_table(FILE* file, const GroupsComparison& c) {
     fprintf(file, "<table id=\"setups\">\n<thead><tr><th>Setup</th><th class=\"num\">Screenshots "
                   "read</th><th>Average damage (95%% interval)</th><th class=\"num\">Median</th>"
-                  "<th>Complete misses (95%% interval)</th></tr></thead>\n<tbody>\n");
+                  "<th>Complete misses (95%% interval)</th><th class=\"num\">Weak matches</th>"
+                  "</tr></thead>\n<tbody>\n");
     for (int g = 0; g < c.count; ++g) {
         GroupCells cells;
         group_cells(c.groups[g], &cells);
         fprintf(file, "<tr%s><td>", c.groups[g].tested ? "" : " class=\"out\"");
         write_html_text(file, c.groups[g].name);
         fprintf(file, "</td><td class=\"num\">%s</td><td>%s</td><td class=\"num\">%s</td>"
-                      "<td>%s</td></tr>\n", cells.read, cells.average, cells.median, cells.misses);
+                      "<td>%s</td><td class=\"num\">%u</td></tr>\n", cells.read, cells.average,
+                cells.median, cells.misses, c.groups[g].weak);
     }
     fprintf(file, "</tbody>\n</table>\n");
     for (int g = 0; g < c.count; ++g) {
@@ -134,6 +136,10 @@ static const char MEANING[] =
     "pair of setups is compared with the rank test of the compare mode. With many pairs some "
     "would look different by luck, so each p is raised by Holm's method; a pair differs when "
     "its adjusted p is below 0.05.</dd>\n"
+    "<dt>Weak matches</dt><dd>Screenshots read whose picture matches its gauge layout poorly "
+    "(a match score above 300 of 600) or has only the width or only the height of its screen. "
+    "They count in every figure; standard error names each, so that a picture that is not a game "
+    "screenshot can be taken out of its setup's folder.</dd>\n"
     "<dt>Too few screenshots</dt><dd>A setup with fewer than 10 screenshots read is shown but "
     "left out of the tests: luck would decide too much.</dd>\n</dl>\n";
 
