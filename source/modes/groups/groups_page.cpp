@@ -23,7 +23,7 @@ static const char STYLE[] =
     ".num{text-align:right}\n"
     "tr.out td{color:#888}\n"
     ".charts{display:flex;flex-wrap:wrap;gap:8px 24px;margin-top:12px}\n"
-    ".charts figure{margin:0;width:420px}\n"
+    ".charts figure{margin:0;width:392px}\n"
     ".charts figcaption{font-weight:600;margin-bottom:4px;overflow-wrap:anywhere}\n"
     ".charts figcaption .note{font-weight:400}\n"
     "svg.chart{max-width:100%;height:auto;font:11px system-ui,Helvetica,Arial,sans-serif}\n"
@@ -109,8 +109,9 @@ static void write_averages(FILE* file, const GroupsComparison& c) {
 }
 
 // The small histograms of the setups: sized to show whole in a figure
-// HISTOGRAM_FIGURE wide, three to a row of the page.
-constexpr int HISTOGRAM_FIGURE = 420;
+// HISTOGRAM_FIGURE wide (.charts figure), three to a row of a page 1,280
+// pixels wide.
+constexpr int HISTOGRAM_FIGURE = 392;
 constexpr int HISTOGRAM_PLOT_HEIGHT = 150;
 constexpr int HISTOGRAM_PLOT_WIDTH = HISTOGRAM_FIGURE - PLOT_LEFT - PLOT_RIGHT;
 constexpr int HISTOGRAM_HEIGHT = PLOT_TOP + HISTOGRAM_PLOT_HEIGHT + 52;  // two label lines, title
