@@ -116,17 +116,24 @@ void holm_adjust(const double* p, int n, double* adjusted) {
     free(order);
 }
 
+// The sums of the resamples stand for their means (each is the sum over
+// n): the same order, so the interval's ends are the sums at their
+// positions, divided by n.
 bool bootstrap_mean(const uint32_t* values, size_t n, uint64_t seed, Interval* out) {
-    double* means = static_cast<double*>(malloc(BOOTSTRAP_RESAMPLES * sizeof(double)));
-    if (!means) return false;
+    uint64_t* sums = static_cast<uint64_t*>(malloc(BOOTSTRAP_RESAMPLES * sizeof(uint64_t)));
+    if (!sums) return false;
     RandomState random = random_seeded(seed);
     for (int r = 0; r < BOOTSTRAP_RESAMPLES; ++r) {
         uint64_t sum = 0;
         for (size_t i = 0; i < n; ++i) sum += values[random_below(&random, n)];
-        means[r] = static_cast<double>(sum) / static_cast<double>(n);
+        sums[r] = sum;
     }
-    std::sort(means, means + BOOTSTRAP_RESAMPLES);
-    *out = {means[BOOTSTRAP_LOW_INDEX], means[BOOTSTRAP_HIGH_INDEX]};
-    free(means);
+    uint64_t* end = sums + BOOTSTRAP_RESAMPLES;
+    std::nth_element(sums, sums + BOOTSTRAP_LOW_INDEX, end);
+    uint64_t low = sums[BOOTSTRAP_LOW_INDEX];
+    std::nth_element(sums + BOOTSTRAP_LOW_INDEX, sums + BOOTSTRAP_HIGH_INDEX, end);
+    double size = static_cast<double>(n);
+    *out = {static_cast<double>(low) / size, static_cast<double>(sums[BOOTSTRAP_HIGH_INDEX]) / size};
+    free(sums);
     return true;
 }
