@@ -1,5 +1,6 @@
 // platform.h - the few services the program takes from the operating system:
-// directory, file, output file, time, console, clipboard, watch, interrupt.
+// directory, file, output file, time, console, clipboard, watch, interrupt,
+// memory.
 //
 // This floor chooses no text of its own: it hands back the system's error
 // codes and leaves every message to the modes. Everything above it is plain
@@ -16,6 +17,7 @@
 //   win32/console.cpp    posix/console.cpp
 //   win32/time.cpp       posix/time.cpp
 //   win32/interrupt.cpp  posix/interrupt.cpp
+//   win32/memory.cpp     posix/memory.cpp
 //
 // The build picks one of each pair (source/platform/CMakeLists.txt);
 // output_file.cpp is the portable layer over the output units, which alone
@@ -136,6 +138,12 @@ bool output_reader_gone();
 // would have without them, until stop_requests_start (below) turns it into
 // a stop request.
 void interrupts_begin();
+
+// Hands the heap memory freed so far back to the system where the C library
+// keeps it for later (glibc's malloc_trim, the Windows C runtime's
+// _heapmin; nothing elsewhere): for a mode that reads folder after folder,
+// so that what one folder's reading freed does not stay on top of the next.
+void release_free_memory();
 
 // How long the clipboard waits for its helper program to finish.
 constexpr int CLIPBOARD_HELPER_WAIT_MS = 3000;

@@ -130,6 +130,33 @@ static std::vector<std::string> subfolders() {
     return names;
 }
 
+// Collects the damage of each screenshot read of one setup, and counts its
+// weak matches.
+static void collect_damage(void* context, const FileEntry&, const GaugeResult& result,
+                           const GaugeCrop*) {
+    if (result.status != GaugeStatus::read) return;
+    SetupList* setups = static_cast<SetupList*>(context);
+    setups->damage.back().push_back(damage_of(result.reading));
+    setups->weak.back() += match_doubt(result) != MatchDoubt::none;
+}
+
+// Reads the listed subfolder as the setup `name`. Only its damage stays, in
+// a vector of its own size; the listing and the reading's buffers are freed
+// and handed back before the next subfolder is read, so that the peak
+// memory is that of the largest subfolder's reading.
+static void read_setup(const std::string& name, SetupList* setups) {
+    setups->names.push_back(name);
+    setups->damage.emplace_back();
+    setups->weak.push_back(0);
+    setups->damage.back().reserve(static_cast<size_t>(file_list.file_count));
+    {
+        std::vector<uint32_t> readings(static_cast<size_t>(file_list.file_count));
+        ScanHooks hooks = {false, collect_damage, setups, nullptr};
+        scan_read_listing(readings.data(), nullptr, &hooks);
+    }
+    setups->damage.back().shrink_to_fit();
+}
+
 void run_groups() {
     SetupList setups;
     for (const std::string& name : subfolders()) {
@@ -138,17 +165,10 @@ void run_groups() {
             printf("Error: Cannot read the folder %s.\n", name.c_str());
             print_file_reason(name.c_str(), file_list.error);
         } else if (holds_png()) {
-            std::vector<uint32_t> damage;
-            uint32_t weak = 0;
-            for (const ReadPoint& read : read_listed()) {
-                damage.push_back(read.point.damage);
-                weak += read.weak;
-            }
-            setups.names.push_back(name);
-            setups.damage.push_back(damage);
-            setups.weak.push_back(weak);
+            read_setup(name, &setups);
         }
         file_list_release();
+        release_free_memory();
     }
     show_setups(&setups);
 }
