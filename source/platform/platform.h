@@ -108,11 +108,12 @@ bool stderr_is_terminal();
 //     ... print ...
 //     console_end();
 //
-// On Windows, when standard output is a console window, console_begin has the
-// window show the program's UTF-8 output (the names of screenshots) as the
-// characters they are, whatever the console's code page, which stays as it
-// was; console_end flushes and writes out what is left. Output to a file or
-// pipe is UTF-8 bytes in any case. On POSIX systems console_begin only sees
+// On Windows, when standard output or standard error is a console window,
+// console_begin has the window show the program's UTF-8 output and messages
+// (the names of screenshots, the × of a size) as the characters they are,
+// whatever the console's code page, which stays as it was; console_end
+// flushes and writes out what is left. Output to a file or pipe is UTF-8
+// bytes in any case. On POSIX systems console_begin only sees
 // to the standard descriptors (below) and console_end does nothing.
 void console_begin();
 void console_end();
