@@ -141,9 +141,11 @@ bool output_reader_gone();
 void interrupts_begin();
 
 // Hands the heap memory freed so far back to the system where the C library
-// keeps it for later (glibc's malloc_trim, the Windows C runtime's
-// _heapmin; nothing elsewhere): for a mode that reads folder after folder,
-// so that what one folder's reading freed does not stay on top of the next.
+// keeps it for later, and has it hand large blocks back as soon as they are
+// freed (glibc's malloc_trim and fixed mapping threshold, the Windows C
+// runtime's _heapmin; nothing elsewhere): for a mode that reads folder
+// after folder, so that what one folder's reading freed does not stay on
+// top of the next.
 void release_free_memory();
 
 // How long the clipboard waits for its helper program to finish.

@@ -159,6 +159,7 @@ static void read_setup(const std::string& name, SetupList* setups) {
 
 void run_groups() {
     SetupList setups;
+    release_free_memory();  // and from now on, the large blocks handed back when freed
     for (const std::string& name : subfolders()) {
         bool listed = file_list_list_folder(name.c_str());
         if (!listed) {
