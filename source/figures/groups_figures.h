@@ -4,7 +4,7 @@
 //
 //     GroupSample samples[] = {{"sword", damage, count}, ...};
 //     GroupsComparison comparison;
-//     if (!compare_groups(samples, n, &comparison)) ... memory ...
+//     if (!compare_groups(samples, n, threads, &comparison)) ... memory ...
 //     char sentence[GROUPS_SENTENCE_SIZE];
 //     groups_sentence(comparison, sentence);
 //     groups_release(&comparison);
@@ -62,8 +62,10 @@ struct GroupsComparison {
 };
 
 // Sorts each sample and fills the comparison (free it with groups_release).
-// False when memory is short.
-bool compare_groups(GroupSample* samples, int count, GroupsComparison* comparison);
+// Each setup's figures (its bootstrap above all) are worked out on up to
+// `threads` threads, the caller's among them; the figures are the same on
+// any number. False when memory is short.
+bool compare_groups(GroupSample* samples, int count, int threads, GroupsComparison* comparison);
 
 void groups_release(GroupsComparison* comparison);
 

@@ -248,7 +248,7 @@ TEST(GroupsFigures, SetupsUnderTenAreLeftOut) {
     GroupSample samples[] = {{"weak", weak.data(), 40, 0}, {"few", few.data(), 9, 0},
                              {"strong", strong.data(), 40, 0}};
     GroupsComparison c;
-    ASSERT_TRUE(compare_groups(samples, 3, &c));
+    ASSERT_TRUE(compare_groups(samples, 3, 1, &c));
     EXPECT_EQ(c.tested, 2);
     ASSERT_EQ(c.count, 3);
     EXPECT_STREQ(c.groups[0].name, "few");  // the highest average, shown first
@@ -260,7 +260,7 @@ TEST(GroupsFigures, SetupsUnderTenAreLeftOut) {
     groups_release(&c);
 
     GroupSample alone[] = {{"weak", weak.data(), 40, 0}, {"few", few.data(), 9, 0}};
-    ASSERT_TRUE(compare_groups(alone, 2, &c));
+    ASSERT_TRUE(compare_groups(alone, 2, 1, &c));
     EXPECT_FALSE(c.enough);
     groups_sentence(c, text);
     EXPECT_STREQ(text, "Too few setups to compare: at least two with 10 screenshots read each "

@@ -10,12 +10,14 @@
 #include "pages/local_time.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"
+#include "reading/parallel_read.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The setups of a run, as read.
@@ -75,7 +77,9 @@ static void show_setups(SetupList* setups) {
         }
     }
     GroupsComparison comparison;
-    if (!compare_groups(samples.data(), static_cast<int>(samples.size()), &comparison)) {
+    int threads = parallel_thread_count(getenv("HEALTHGAUGE_THREADS"),
+                                        std::thread::hardware_concurrency());
+    if (!compare_groups(samples.data(), static_cast<int>(samples.size()), threads, &comparison)) {
         printf("Error: Not enough memory to compare the setups.\n");
         groups_release(&comparison);
         return;
