@@ -23,41 +23,6 @@ RandomState random_seeded(uint64_t seed) {
     return state;
 }
 
-static uint64_t rotate_left(uint64_t x, int k) { return (x << k) | (x >> (64 - k)); }
-
-uint64_t random_next(RandomState* state) {
-    uint64_t* s = state->s;
-    uint64_t result = rotate_left(s[1] * 5, 7) * 9;
-    uint64_t t = s[1] << 17;
-    s[2] ^= s[0];
-    s[3] ^= s[1];
-    s[1] ^= s[2];
-    s[0] ^= s[3];
-    s[2] ^= t;
-    s[3] = rotate_left(s[3], 45);
-    return result;
-}
-
-// Below 2^32: Lemire's multiply-and-shift on the upper 32 bits of a draw,
-// rejecting the few low products that would bias it. Above: rejection of
-// the draws past the last whole multiple of n.
-uint64_t random_below(RandomState* state, uint64_t n) {
-    if (n <= 1) return 0;
-    if (n <= UINT32_MAX) {
-        uint32_t bound = static_cast<uint32_t>(n);
-        uint32_t threshold = static_cast<uint32_t>(-bound) % bound;
-        for (;;) {
-            uint64_t product = (random_next(state) >> 32) * bound;
-            if (static_cast<uint32_t>(product) >= threshold) return product >> 32;
-        }
-    }
-    uint64_t limit = UINT64_MAX - UINT64_MAX % n;
-    for (;;) {
-        uint64_t x = random_next(state);
-        if (x < limit) return x % n;
-    }
-}
-
 // ---- the rank test ---------------------------------------------------------
 
 struct Ranked {

@@ -44,10 +44,48 @@ struct RandomState {
 // The state for a seed, filled by splitmix64.
 RandomState random_seeded(uint64_t seed);
 
-uint64_t random_next(RandomState* state);
+inline uint64_t random_next(RandomState* state) {
+    uint64_t* s = state->s;
+    auto rotate_left = [](uint64_t x, int k) { return (x << k) | (x >> (64 - k)); };
+    uint64_t result = rotate_left(s[1] * 5, 7) * 9;
+    uint64_t t = s[1] << 17;
+    s[2] ^= s[0];
+    s[3] ^= s[1];
+    s[1] ^= s[2];
+    s[0] ^= s[3];
+    s[2] ^= t;
+    s[3] = rotate_left(s[3], 45);
+    return result;
+}
 
 // A uniform whole number 0..n-1 (n at least 1), without modulo bias.
-uint64_t random_below(RandomState* state, uint64_t n);
+//
+// Below 2^32: Lemire's multiply-and-shift on the upper 32 bits of a draw,
+// rejecting the few low products that would bias it (those under
+// 2^32 mod n, which is below n: a product at or above n is never rejected,
+// so the division that finds 2^32 mod n is made only for the rare ones
+// under n). Above: rejection of the draws past the last whole multiple of
+// n. Both are written here, in the header, so that the bootstraps' inner
+// loops inline them.
+inline uint64_t random_below(RandomState* state, uint64_t n) {
+    if (n <= 1) return 0;
+    if (n <= UINT32_MAX) {
+        uint32_t bound = static_cast<uint32_t>(n);
+        uint64_t product = (random_next(state) >> 32) * bound;
+        if (static_cast<uint32_t>(product) < bound) {
+            uint32_t threshold = static_cast<uint32_t>(-bound) % bound;
+            while (static_cast<uint32_t>(product) < threshold) {
+                product = (random_next(state) >> 32) * bound;
+            }
+        }
+        return product >> 32;
+    }
+    uint64_t limit = UINT64_MAX - UINT64_MAX % n;
+    for (;;) {
+        uint64_t x = random_next(state);
+        if (x < limit) return x % n;
+    }
+}
 
 struct RankTest {
     double u_b;  // U of B: pairs (a, b) with b > a, ties counted as one half

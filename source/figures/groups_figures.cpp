@@ -5,9 +5,11 @@
 #include "figures/order_statistics.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 static bool group_figures(GroupSample& sample, int index, GroupFigures* out) {
     std::sort(sample.damage, sample.damage + sample.count);
@@ -19,8 +21,47 @@ static bool group_figures(GroupSample& sample, int index, GroupFigures* out) {
     }
     *out = {sample.name, index, sample.count, misses, static_cast<double>(sum) / sample.count,
             median_of_sorted(sample.damage, sample.count), {0, 0},
-            wilson_interval(misses, sample.count), sample.count >= COMPARE_MIN_READ};
+            wilson_interval(misses, sample.count), sample.count >= COMPARE_MIN_READ, sample.weak};
     return bootstrap_mean(sample.damage, sample.count, BOOTSTRAP_SEED, &out->mean_interval);
+}
+
+// The setups' figures, shared out among threads: each takes the next setup
+// not yet taken. The setups are independent (each sorts and resamples its
+// own values), so the figures are those of one thread.
+struct FiguresWork {
+    GroupSample* samples;
+    GroupFigures* out;
+    int count;
+    std::atomic<int> next;
+    std::atomic<bool> ok;
+};
+
+static void figures_worker(FiguresWork* work) {
+    for (int g = work->next++; g < work->count; g = work->next++) {
+        if (!group_figures(work->samples[g], g, &work->out[g])) work->ok = false;
+    }
+}
+
+// std::thread reports a thread it cannot start by throwing: then the threads
+// started, or the caller alone, do the work.
+static bool start_figures_worker(std::thread* thread, FiguresWork* work) {
+    try {
+        *thread = std::thread(figures_worker, work);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+static bool all_figures(GroupSample* samples, int count, int threads, GroupFigures* out) {
+    constexpr int MOST_HELPERS = 31;
+    FiguresWork work = {samples, out, count, {0}, {true}};
+    std::thread helpers[MOST_HELPERS];
+    int wanted = std::min(std::min(threads, count) - 1, MOST_HELPERS), started = 0;
+    while (started < wanted && start_figures_worker(&helpers[started], &work)) ++started;
+    figures_worker(&work);
+    for (int i = 0; i < started; ++i) helpers[i].join();
+    return work.ok;
 }
 
 // The Kruskal-Wallis test of the tested setups.
@@ -66,15 +107,11 @@ static bool test_pairs(const GroupSample* samples, GroupsComparison* c) {
     return ok;
 }
 
-bool compare_groups(GroupSample* samples, int count, GroupsComparison* c) {
+bool compare_groups(GroupSample* samples, int count, int threads, GroupsComparison* c) {
     *c = {nullptr, count, 0, false, {0, 1, 0}, false, nullptr, 0};
     c->groups = static_cast<GroupFigures*>(malloc((count > 0 ? count : 1) * sizeof(GroupFigures)));
-    bool ok = c->groups != nullptr;
-    for (int g = 0; ok && g < count; ++g) {
-        ok = group_figures(samples[g], g, &c->groups[g]);
-        c->tested += c->groups[g].tested;
-    }
-    if (!ok) return false;
+    if (!c->groups || !all_figures(samples, count, threads, c->groups)) return false;
+    for (int g = 0; g < count; ++g) c->tested += c->groups[g].tested;
     std::stable_sort(c->groups, c->groups + count, [](const GroupFigures& x, const GroupFigures& y) {
         return x.mean > y.mean;
     });

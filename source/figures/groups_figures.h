@@ -4,7 +4,7 @@
 //
 //     GroupSample samples[] = {{"sword", damage, count}, ...};
 //     GroupsComparison comparison;
-//     if (!compare_groups(samples, n, &comparison)) ... memory ...
+//     if (!compare_groups(samples, n, threads, &comparison)) ... memory ...
 //     char sentence[GROUPS_SENTENCE_SIZE];
 //     groups_sentence(comparison, sentence);
 //     groups_release(&comparison);
@@ -29,6 +29,7 @@ struct GroupSample {
     const char* name;
     uint32_t* damage;
     uint32_t count;  // at least 1
+    uint32_t weak;   // of them, weak matches (shown, counted in every figure)
 };
 
 struct GroupFigures {
@@ -40,6 +41,7 @@ struct GroupFigures {
     Interval mean_interval;    // bootstrap_mean, permille
     Interval misses_interval;  // Wilson, shares 0..1
     bool tested;               // at least COMPARE_MIN_READ read
+    uint32_t weak;             // the sample's
 };
 
 struct PairTest {
@@ -60,8 +62,10 @@ struct GroupsComparison {
 };
 
 // Sorts each sample and fills the comparison (free it with groups_release).
-// False when memory is short.
-bool compare_groups(GroupSample* samples, int count, GroupsComparison* comparison);
+// Each setup's figures (its bootstrap above all) are worked out on up to
+// `threads` threads, the caller's among them; the figures are the same on
+// any number. False when memory is short.
+bool compare_groups(GroupSample* samples, int count, int threads, GroupsComparison* comparison);
 
 void groups_release(GroupsComparison* comparison);
 

@@ -6,28 +6,36 @@
 #include <cmath>
 #include <cstdlib>
 
-struct GroupValue {
-    uint32_t value;
-    int group;
-};
-
-// Fills the rank sums of each group (ties share the mean of their ranks);
+// Adds to each group's rank sum by walking the sorted samples side by side,
+// a run of equal values at a time (ties share the mean of their ranks);
 // returns the tie term, the sum of t^3 - t over runs of t equal values.
-static double rank_sums(GroupValue* all, size_t n, double* sums) {
-    std::sort(all, all + n, [](const GroupValue& x, const GroupValue& y) {
-        return x.value < y.value;
-    });
+// at[g] is where group g's walk has got to and in_run[g] how many of the
+// run are its (k slots each, at zeros on entry).
+static double rank_sums(const uint32_t* const* samples, const size_t* sizes, int k, size_t* at,
+                        size_t* in_run, double* sums) {
     double tie_term = 0;
-    for (size_t i = 0; i < n;) {
-        size_t j = i;
-        while (j < n && all[j].value == all[i].value) ++j;
-        double rank = static_cast<double>(i + 1 + j) / 2;
-        for (size_t m = i; m < j; ++m) sums[all[m].group] += rank;
-        double t = static_cast<double>(j - i);
+    size_t ranked = 0;
+    for (;;) {
+        bool any = false;
+        uint32_t value = 0;
+        for (int g = 0; g < k; ++g) {
+            if (at[g] < sizes[g] && (!any || samples[g][at[g]] < value)) value = samples[g][at[g]];
+            any = any || at[g] < sizes[g];
+        }
+        if (!any) return tie_term;
+        size_t run = 0;
+        for (int g = 0; g < k; ++g) {
+            size_t from = at[g];
+            while (at[g] < sizes[g] && samples[g][at[g]] == value) ++at[g];
+            in_run[g] = at[g] - from;
+            run += in_run[g];
+        }
+        double rank = static_cast<double>(2 * ranked + run + 1) / 2;  // of ranked+1 .. ranked+run
+        for (int g = 0; g < k; ++g) sums[g] += static_cast<double>(in_run[g]) * rank;
+        double t = static_cast<double>(run);
         tie_term += t * t * t - t;
-        i = j;
+        ranked += run;
     }
-    return tie_term;
 }
 
 bool kruskal_wallis(const uint32_t* const* samples, const size_t* sizes, int k,
@@ -36,21 +44,17 @@ bool kruskal_wallis(const uint32_t* const* samples, const size_t* sizes, int k,
     if (k < 2) return true;  // one setup or none: nothing to compare
     size_t n = 0;
     for (int g = 0; g < k; ++g) n += sizes[g];
-    GroupValue* all = static_cast<GroupValue*>(malloc(n * sizeof(GroupValue)));
+    size_t* at = static_cast<size_t*>(calloc(2 * static_cast<size_t>(k), sizeof(size_t)));
     double* sums = static_cast<double*>(calloc(static_cast<size_t>(k), sizeof(double)));
-    if (!all || !sums) {
-        free(all);
+    if (!at || !sums) {
+        free(at);
         free(sums);
         return false;
     }
-    size_t at = 0;
-    for (int g = 0; g < k; ++g) {
-        for (size_t i = 0; i < sizes[g]; ++i) all[at++] = {samples[g][i], g};
-    }
-    double tie_term = rank_sums(all, n, sums);
+    double tie_term = rank_sums(samples, sizes, k, at, at + k, sums);
     double total = static_cast<double>(n), squares = 0;
     for (int g = 0; g < k; ++g) squares += sums[g] * sums[g] / static_cast<double>(sizes[g]);
-    free(all);
+    free(at);
     free(sums);
     double correction = 1 - tie_term / (total * total * total - total);
     if (!(correction > 0)) return true;  // every value equal
@@ -116,17 +120,24 @@ void holm_adjust(const double* p, int n, double* adjusted) {
     free(order);
 }
 
+// The sums of the resamples stand for their means (each is the sum over
+// n): the same order, so the interval's ends are the sums at their
+// positions, divided by n.
 bool bootstrap_mean(const uint32_t* values, size_t n, uint64_t seed, Interval* out) {
-    double* means = static_cast<double*>(malloc(BOOTSTRAP_RESAMPLES * sizeof(double)));
-    if (!means) return false;
+    uint64_t* sums = static_cast<uint64_t*>(malloc(BOOTSTRAP_RESAMPLES * sizeof(uint64_t)));
+    if (!sums) return false;
     RandomState random = random_seeded(seed);
     for (int r = 0; r < BOOTSTRAP_RESAMPLES; ++r) {
         uint64_t sum = 0;
         for (size_t i = 0; i < n; ++i) sum += values[random_below(&random, n)];
-        means[r] = static_cast<double>(sum) / static_cast<double>(n);
+        sums[r] = sum;
     }
-    std::sort(means, means + BOOTSTRAP_RESAMPLES);
-    *out = {means[BOOTSTRAP_LOW_INDEX], means[BOOTSTRAP_HIGH_INDEX]};
-    free(means);
+    uint64_t* end = sums + BOOTSTRAP_RESAMPLES;
+    std::nth_element(sums, sums + BOOTSTRAP_LOW_INDEX, end);
+    uint64_t low = sums[BOOTSTRAP_LOW_INDEX];
+    std::nth_element(sums + BOOTSTRAP_LOW_INDEX, sums + BOOTSTRAP_HIGH_INDEX, end);
+    double size = static_cast<double>(n);
+    *out = {static_cast<double>(low) / size, static_cast<double>(sums[BOOTSTRAP_HIGH_INDEX]) / size};
+    free(sums);
     return true;
 }

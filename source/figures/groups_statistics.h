@@ -2,7 +2,7 @@
 // does any of several setups differ, and which pairs do? Pure functions of
 // samples in permille; nothing prints.
 //
-//     const uint32_t* samples[] = {a, b, c};
+//     const uint32_t* samples[] = {a, b, c};       // each sorted
 //     size_t sizes[] = {na, nb, nc};
 //     KruskalWallis test;
 //     kruskal_wallis(samples, sizes, 3, &test);     // H and its p
@@ -29,8 +29,9 @@ struct KruskalWallis {
     int df;    // groups - 1
 };
 
-// The test of k groups (k at least 2, each with at least one value). False
-// when memory is short.
+// The test of k groups (k at least 2, each with at least one value, each
+// sorted ascending: the ranks come from walking them side by side, without
+// a copy of all the values). False when memory is short.
 bool kruskal_wallis(const uint32_t* const* samples, const size_t* sizes, int k,
                     KruskalWallis* out);
 

@@ -68,7 +68,7 @@ void write_y_tick(FILE* file, double y, const char* label, int plot_width) {
             y + 4, label);
 }
 
-uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height) {
+uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height, int plot_width) {
     const int bottom = PLOT_TOP + plot_height;
     uint32_t step = tick_step(most > 0 ? most : 1);
     uint32_t top = (most + step - 1) / step * step;
@@ -76,7 +76,8 @@ uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height) {
     for (uint32_t value = 0; value <= top; value += step) {
         char label[16];
         snprintf(label, sizeof label, "%u", value);
-        write_y_tick(file, bottom - static_cast<double>(value) * plot_height / top, label);
+        write_y_tick(file, bottom - static_cast<double>(value) * plot_height / top, label,
+                     plot_width);
     }
     return top;
 }

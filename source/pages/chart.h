@@ -50,10 +50,10 @@ void write_axes(FILE* file, int plot_height, const char* x_title, const char* y_
 // left of the plot.
 void write_y_tick(FILE* file, double y, const char* label, int plot_width = PLOT_WIDTH);
 
-// The y ticks of a plot plot_height high for values from 0 to at least
-// `most`, at a round step: grid lines and labels. Returns the value at the
-// plot's top.
-uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height);
+// The y ticks of a plot plot_height high (and plot_width wide) for values
+// from 0 to at least `most`, at a round step: grid lines and labels.
+// Returns the value at the plot's top.
+uint32_t write_y_scale(FILE* file, uint32_t most, int plot_height, int plot_width = PLOT_WIDTH);
 
 // The y ticks of a plot plot_height high for 0 to 100 (percent) in steps of
 // 20: grid lines and labels.

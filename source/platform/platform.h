@@ -1,5 +1,6 @@
 // platform.h - the few services the program takes from the operating system:
-// directory, file, output file, time, console, clipboard, watch, interrupt.
+// directory, file, output file, time, console, clipboard, watch, interrupt,
+// memory.
 //
 // This floor chooses no text of its own: it hands back the system's error
 // codes and leaves every message to the modes. Everything above it is plain
@@ -16,6 +17,7 @@
 //   win32/console.cpp    posix/console.cpp
 //   win32/time.cpp       posix/time.cpp
 //   win32/interrupt.cpp  posix/interrupt.cpp
+//   win32/memory.cpp     posix/memory.cpp
 //
 // The build picks one of each pair (source/platform/CMakeLists.txt);
 // output_file.cpp is the portable layer over the output units, which alone
@@ -106,11 +108,12 @@ bool stderr_is_terminal();
 //     ... print ...
 //     console_end();
 //
-// On Windows, when standard output is a console window, console_begin has the
-// window show the program's UTF-8 output (the names of screenshots) as the
-// characters they are, whatever the console's code page, which stays as it
-// was; console_end flushes and writes out what is left. Output to a file or
-// pipe is UTF-8 bytes in any case. On POSIX systems console_begin only sees
+// On Windows, when standard output or standard error is a console window,
+// console_begin has the window show the program's UTF-8 output and messages
+// (the names of screenshots, the × of a size) as the characters they are,
+// whatever the console's code page, which stays as it was; console_end
+// flushes and writes out what is left. Output to a file or pipe is UTF-8
+// bytes in any case. On POSIX systems console_begin only sees
 // to the standard descriptors (below) and console_end does nothing.
 void console_begin();
 void console_end();
@@ -136,6 +139,14 @@ bool output_reader_gone();
 // would have without them, until stop_requests_start (below) turns it into
 // a stop request.
 void interrupts_begin();
+
+// Hands the heap memory freed so far back to the system where the C library
+// keeps it for later, and has it hand large blocks back as soon as they are
+// freed (glibc's malloc_trim and fixed mapping threshold, the Windows C
+// runtime's _heapmin; nothing elsewhere): for a mode that reads folder
+// after folder, so that what one folder's reading freed does not stay on
+// top of the next.
+void release_free_memory();
 
 // How long the clipboard waits for its helper program to finish.
 constexpr int CLIPBOARD_HELPER_WAIT_MS = 3000;

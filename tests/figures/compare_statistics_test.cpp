@@ -129,6 +129,36 @@ TEST(CompareStatistics, GeneratorGivesTheReferenceOutputs) {
     }
 }
 
+// The draws and the intervals every run shows, on every platform: pinned
+// from the first release of the bootstrap, so that a faster one keeps them.
+TEST(CompareStatistics, DrawsAndIntervalsStayAsPinned) {
+    const struct {
+        uint64_t n, hash;  // a hash of 1,000 draws below n, one stream for all
+    } draws[] = {{1, 0},
+                 {2, 16073638115536859193ull},
+                 {3, 11366767061554496610ull},
+                 {1000, 1212730980243766398ull},
+                 {2000, 6819399876747819137ull},
+                 {2147483649ull, 18229560385743634995ull},  // about half the draws rejected
+                 {4294967295ull, 3269280516801499531ull},
+                 {5000000000ull, 18175376991701642831ull}};
+    RandomState random = random_seeded(BOOTSTRAP_SEED);
+    for (const auto& d : draws) {
+        uint64_t hash = 0;
+        for (int i = 0; i < 1000; ++i) hash = hash * 1000003 + random_below(&random, d.n);
+        EXPECT_EQ(hash, d.hash) << d.n;
+    }
+    std::vector<uint32_t> a(300), b(250);
+    for (size_t i = 0; i < a.size(); ++i) a[i] = static_cast<uint32_t>((i * 7919) % 1001);
+    for (size_t i = 0; i < b.size(); ++i) b[i] = static_cast<uint32_t>((i * 104729 + 50) % 1001);
+    BootstrapIntervals pinned;
+    ASSERT_TRUE(bootstrap_differences(a.data(), a.size(), b.data(), b.size(), BOOTSTRAP_SEED, &pinned));
+    EXPECT_EQ(pinned.mean.low, -63.413333333333355);
+    EXPECT_EQ(pinned.mean.high, 32.895999999999958);
+    EXPECT_EQ(pinned.median.low, -103.5);
+    EXPECT_EQ(pinned.median.high, 64.5);
+}
+
 TEST(CompareStatistics, BootstrapIsStableAcrossSeedsAndCoversAKnownShift) {
     struct Case {
         size_t na, nb;

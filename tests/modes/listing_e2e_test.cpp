@@ -108,6 +108,23 @@ class NamesInAnyScript : public EndToEnd {
         }
         ASSERT_EQ(names[3].size(), size_t(253));  // 83 characters and .png
     }
+    // Under Wine, in a terminal (script(1) gives the program a
+    // pseudo-terminal), the program's standard output and error are a console
+    // window, which Wine draws on the terminal in UTF-8: what the terminal
+    // got from a run of the program without arguments in the folder.
+    std::string console_window_output() {
+        std::string command = "cd '" + folder.path + "' && LC_ALL=C.UTF-8 timeout 60 script -qec \"" +
+                              environment("HEALTHGAUGE_RUNNER") + " '" +
+                              environment("HEALTHGAUGE_PROGRAM") + "'\" /dev/null </dev/null";
+        std::string output;
+        FILE* terminal = popen(command.c_str(), "r");
+        if (!terminal) return output;
+        char buffer[4096];
+        size_t got;
+        while ((got = fread(buffer, 1, sizeof buffer, terminal)) > 0) output.append(buffer, got);
+        pclose(terminal);
+        return output;
+    }
     // The reading of each name, in the order the platform lists them.
     std::vector<int> readings_in_listing_order() {
         std::vector<int> ordered;
@@ -192,23 +209,31 @@ std::string as_shown(const std::string& terminal) {
 // program's UTF-8 bytes read in the console's code page.
 TEST_F(NamesInAnyScript, ConsoleWindowShowsTheNames) {
     if (windows_tool().empty()) GTEST_SKIP() << "a console window is Windows' (run under Wine)";
-    std::string command = "cd '" + folder.path + "' && LC_ALL=C.UTF-8 timeout 60 script -qec \"" +
-                          environment("HEALTHGAUGE_RUNNER") + " '" +
-                          environment("HEALTHGAUGE_PROGRAM") + "'\" /dev/null </dev/null";
     for (size_t i : {size_t(0), size_t(1)}) {
         ASSERT_TRUE(set_time(folder / names[i], 5000 + static_cast<long>(i)));
-        FILE* terminal = popen(command.c_str(), "r");
-        ASSERT_NE(terminal, nullptr);
-        std::string output;
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof buffer, terminal)) > 0) output.append(buffer, got);
-        pclose(terminal);
         std::string line = percent(readings[i]) + " from " + names[i] + "\n";
-        EXPECT_NE(as_shown(output).find(line), std::string::npos) << as_shown(output);
+        std::string shown = as_shown(console_window_output());
+        EXPECT_NE(shown.find(line), std::string::npos) << shown;
     }
 }
 
+// Standard error shares the console window: its lines, with a name and a
+// multiplication sign, must show as they are too.
+TEST_F(NamesInAnyScript, ConsoleWindowShowsStandardErrorToo) {
+    if (windows_tool().empty()) GTEST_SKIP() << "a console window is Windows' (run under Wine)";
+    // The top rows alone: read by their width, a weak match.
+    const std::string crop = "\xe3\x82\xb9\xe3\x82\xaf\xe3\x82\xb7\xe3\x83\xa7 top.png";
+    ASSERT_TRUE(write_png(screenshot_with_reading(750), folder / crop));
+    ASSERT_TRUE(set_time(folder / crop, 6000));
+    std::string shown = as_shown(console_window_output());
+    const std::string times = "\xC3\x97";
+    size_t reading = shown.find(percent(750) + " from " + crop + "\n");
+    // The window is 80 columns wide: the line's start, before it wraps.
+    size_t weak = shown.find("healthgauge: " + crop + ": weak match (1920" + times + "64 read as 1920" +
+                             times + "1080");
+    EXPECT_NE(reading, std::string::npos) << shown;
+    EXPECT_NE(weak, std::string::npos) << shown;
+}
 
 // ---- the directory search of the Windows program, under Wine ---------------
 

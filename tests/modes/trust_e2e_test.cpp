@@ -499,6 +499,48 @@ TEST_F(Trust, CompareCountsTheWeakMatchesOfEachFolderOnItsPage) {
               std::string::npos);
 }
 
+// The last cell of each row of compare.html's table of setups, sorted.
+std::vector<std::string> weak_column(const std::string& page) {
+    std::vector<std::string> cells;
+    size_t at = page.find("<tbody>"), end = page.find("</tbody>");
+    while ((at = page.find("</tr>", at + 1)) < end) {
+        size_t cell = page.rfind("\">", at);
+        cells.push_back(page.substr(cell + 2, page.rfind("</td>", at) - cell - 2));
+    }
+    std::sort(cells.begin(), cells.end());
+    return cells;
+}
+
+// Each setup's and each play session's weak matches in the page's table:
+// the trial's three among 16 readings, none among the other's 10.
+TEST_F(Trust, GroupsAndSessionsCountTheWeakMatchesOfEachSetupOnThePage) {
+    make_trial_folder(folder / "shots");
+    ASSERT_EQ(mkdir((folder / "other").c_str(), 0755), 0);
+    for (int i = 0; i < 10; ++i) {
+        write_picture(folder / "shots/more" + std::to_string(i) + ".png", 1920, 1080, 5, 400);
+        write_picture(folder / "other/shot" + std::to_string(i) + ".png", 1920, 1080, 5, 500);
+    }
+    ProgramRun groups = run_bounded(folder.path, {"-groups"});
+    ASSERT_NE(groups.console.find(SAVED_COMPARE), std::string::npos) << groups.console;
+    std::string page = file("compare.html");
+    EXPECT_NE(page.find("<th class=\"num\">Weak matches</th>"), std::string::npos) << page;
+    EXPECT_EQ(weak_column(page), (std::vector<std::string>{"0", "3"})) << page;
+    EXPECT_EQ(occurrences(groups.errors, ": weak match ("), 3u) << groups.errors;
+
+    // One evening's trial, the other screenshots a day later.
+    for (const std::string& name : folder_names(folder / "shots")) {
+        ASSERT_TRUE(set_time(folder / "shots/" + name, 1795291800));
+    }
+    for (int i = 0; i < 10; ++i) {
+        std::string moved = folder / "shots/o" + std::to_string(i) + ".png";
+        ASSERT_EQ(rename((folder / "other/shot" + std::to_string(i) + ".png").c_str(), moved.c_str()), 0);
+        ASSERT_TRUE(set_time(moved, 1795370400 + i));
+    }
+    ProgramRun sessions = run_bounded(folder / "shots", {"-sessions"});
+    ASSERT_NE(sessions.console.find(SAVED_COMPARE), std::string::npos) << sessions.console;
+    EXPECT_EQ(weak_column(file("shots/compare.html")), (std::vector<std::string>{"0", "3"}));
+}
+
 TEST_F(Trust, WatchTellsAWeakMatchAsItReadsIt) {
     ChildSetup setup;
     setup.keep_errors = true;

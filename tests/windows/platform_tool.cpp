@@ -11,6 +11,9 @@
 //   platform_tool code-page        prints the system's ANSI code page, which
 //                                  programs without a code page of their own
 //                                  in their manifest use (this tool has none)
+//   platform_tool record FILE ARG...  appends each ARG to FILE as a line of
+//                                  UTF-8, taken from the wide command line (the
+//                                  page opener of the drop targets' tests)
 //
 // put-text and list go through the program's own platform unit; clipboard
 // reads with its own calls, so that what the program left is seen as any
@@ -20,9 +23,11 @@
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <fcntl.h>
 #include <io.h>
 #include <windows.h>
+#include <shellapi.h>
 
 static int print_clipboard() {
     if (!OpenClipboard(nullptr)) {
@@ -57,6 +62,28 @@ static int list(const char* pattern) {
     return 0;
 }
 
+// The UTF-8 form of a wide string (empty when it cannot be converted).
+static std::string utf8(const wchar_t* text) {
+    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (size <= 0) return std::string();
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, &bytes[0], size, nullptr, nullptr);
+    bytes.resize(static_cast<size_t>(size) - 1);
+    return bytes;
+}
+
+static int record() {
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    if (!arguments || count < 3) return 2;
+    FILE* file = _wfopen(arguments[2], L"ab");
+    if (!file) return 1;
+    for (int i = 3; i < count; ++i) fprintf(file, "%s\n", utf8(arguments[i]).c_str());
+    fclose(file);
+    LocalFree(arguments);
+    return 0;
+}
+
 int main(int argc, char* argv[]) {
     _setmode(_fileno(stdout), _O_BINARY);
     if (argc == 2 && strcmp(argv[1], "clipboard") == 0) return print_clipboard();
@@ -76,6 +103,8 @@ int main(int argc, char* argv[]) {
         printf("%u\n", GetACP());
         return 0;
     }
-    fprintf(stderr, "usage: platform_tool clipboard | put-text TEXT | list PATTERN | size PATH | code-page\n");
+    if (argc >= 3 && strcmp(argv[1], "record") == 0) return record();
+    fprintf(stderr, "usage: platform_tool clipboard | put-text TEXT | list PATTERN | size PATH | "
+                    "code-page | record FILE ARG...\n");
     return 2;
 }

@@ -10,18 +10,27 @@
 #include "pages/local_time.h"
 #include "platform/platform.h"
 #include "reading/file_list.h"
+#include "reading/parallel_read.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The setups of a run, as read.
 struct SetupList {
     std::vector<std::string> names;
     std::vector<std::vector<uint32_t>> damage;
+    std::vector<uint32_t> weak;  // weak matches (match_doubt) among each setup's readings
+};
+
+// A screenshot read: its damage, file time and whether its match is weak.
+struct ReadPoint {
+    TimePoint point;
+    bool weak;
 };
 
 static void print_padded(const char* text, size_t width) {
@@ -62,10 +71,15 @@ static void show_setups(SetupList* setups) {
             printf("%s: %u screenshot%s read, fewer than %u: left out of the tests.\n",
                    setups->names[i].c_str(), read, read == 1 ? "" : "s", COMPARE_MIN_READ);
         }
-        if (read > 0) samples.push_back({setups->names[i].c_str(), setups->damage[i].data(), read});
+        if (read > 0) {
+            samples.push_back({setups->names[i].c_str(), setups->damage[i].data(), read,
+                               setups->weak[i]});
+        }
     }
     GroupsComparison comparison;
-    if (!compare_groups(samples.data(), static_cast<int>(samples.size()), &comparison)) {
+    int threads = parallel_thread_count(getenv("HEALTHGAUGE_THREADS"),
+                                        std::thread::hardware_concurrency());
+    if (!compare_groups(samples.data(), static_cast<int>(samples.size()), threads, &comparison)) {
         printf("Error: Not enough memory to compare the setups.\n");
         groups_release(&comparison);
         return;
@@ -83,13 +97,14 @@ static void show_setups(SetupList* setups) {
 static void collect_point(void* context, const FileEntry& entry, const GaugeResult& result,
                           const GaugeCrop*) {
     if (result.status != GaugeStatus::read) return;
-    static_cast<std::vector<TimePoint>*>(context)->push_back(
-        {file_time_seconds(entry.time), damage_of(result.reading)});
+    static_cast<std::vector<ReadPoint>*>(context)->push_back(
+        {{file_time_seconds(entry.time), damage_of(result.reading)},
+         match_doubt(result) != MatchDoubt::none});
 }
 
 // Reads the listed folder's PNGs: their damage and file times.
-static std::vector<TimePoint> read_listed() {
-    std::vector<TimePoint> points;
+static std::vector<ReadPoint> read_listed() {
+    std::vector<ReadPoint> points;
     size_t slots = file_list.file_count > 0 ? static_cast<size_t>(file_list.file_count) : 1;
     std::vector<uint32_t> readings(slots);
     ScanHooks hooks = {false, collect_point, &points, nullptr};
@@ -119,20 +134,46 @@ static std::vector<std::string> subfolders() {
     return names;
 }
 
+// Collects the damage of each screenshot read of one setup, and counts its
+// weak matches.
+static void collect_damage(void* context, const FileEntry&, const GaugeResult& result,
+                           const GaugeCrop*) {
+    if (result.status != GaugeStatus::read) return;
+    SetupList* setups = static_cast<SetupList*>(context);
+    setups->damage.back().push_back(damage_of(result.reading));
+    setups->weak.back() += match_doubt(result) != MatchDoubt::none;
+}
+
+// Reads the listed subfolder as the setup `name`. Only its damage stays, in
+// a vector of its own size; the listing and the reading's buffers are freed
+// and handed back before the next subfolder is read, so that the peak
+// memory is that of the largest subfolder's reading.
+static void read_setup(const std::string& name, SetupList* setups) {
+    setups->names.push_back(name);
+    setups->damage.emplace_back();
+    setups->weak.push_back(0);
+    setups->damage.back().reserve(static_cast<size_t>(file_list.file_count));
+    {
+        std::vector<uint32_t> readings(static_cast<size_t>(file_list.file_count));
+        ScanHooks hooks = {false, collect_damage, setups, nullptr};
+        scan_read_listing(readings.data(), nullptr, &hooks);
+    }
+    setups->damage.back().shrink_to_fit();
+}
+
 void run_groups() {
     SetupList setups;
+    release_free_memory();  // and from now on, the large blocks handed back when freed
     for (const std::string& name : subfolders()) {
         bool listed = file_list_list_folder(name.c_str());
         if (!listed) {
             printf("Error: Cannot read the folder %s.\n", name.c_str());
             print_file_reason(name.c_str(), file_list.error);
         } else if (holds_png()) {
-            std::vector<uint32_t> damage;
-            for (const TimePoint& point : read_listed()) damage.push_back(point.damage);
-            setups.names.push_back(name);
-            setups.damage.push_back(damage);
+            read_setup(name, &setups);
         }
         file_list_release();
+        release_free_memory();
     }
     show_setups(&setups);
 }
@@ -146,15 +187,18 @@ static std::string session_name(int64_t first, int64_t last) {
 }
 
 void run_sessions() {
-    std::vector<TimePoint> points;
+    std::vector<ReadPoint> read;
     if (file_list_list_files()) {
-        points = read_listed();
+        read = read_listed();
     } else {
         print_listing_failure();
     }
     file_list_release();
-    std::stable_sort(points.begin(), points.end(),
-                     [](const TimePoint& a, const TimePoint& b) { return a.seconds < b.seconds; });
+    std::stable_sort(read.begin(), read.end(), [](const ReadPoint& a, const ReadPoint& b) {
+        return a.point.seconds < b.point.seconds;
+    });
+    std::vector<TimePoint> points;
+    for (const ReadPoint& r : read) points.push_back(r.point);
     TimeSession sessions[MAX_SESSIONS];
     int count = split_sessions(points.data(), static_cast<uint32_t>(points.size()), sessions);
     SetupList setups;
@@ -162,8 +206,13 @@ void run_sessions() {
         const TimePoint* first = &points[sessions[s].first];
         setups.names.push_back(session_name(first->seconds, first[sessions[s].count - 1].seconds));
         std::vector<uint32_t> damage;
-        for (uint32_t i = 0; i < sessions[s].count; ++i) damage.push_back(first[i].damage);
+        uint32_t weak = 0;
+        for (uint32_t i = sessions[s].first; i < sessions[s].first + sessions[s].count; ++i) {
+            damage.push_back(points[i].damage);
+            weak += read[i].weak;
+        }
         setups.damage.push_back(damage);
+        setups.weak.push_back(weak);
     }
     show_setups(&setups);
 }

@@ -1,23 +1,27 @@
-// platform/win32/console.cpp - the console window shows the program's UTF-8.
+// platform/win32/console.cpp - the console window shows the program's UTF-8,
+// on standard output and standard error alike.
 //
-// The program prints names as UTF-8 through the C runtime. Written to a
-// console window as they are, those bytes would go through the console's
-// output code page (often 437 or 850), and the C runtime hands them over a
-// byte at a time or translates them itself, so a name like スクショ.png
-// would come out garbled. So while standard output is a console window,
-// console_begin puts a pipe in its place (file descriptor 1 and the standard
-// output handle) and a relay thread reads the pipe, cuts what it reads after
-// the last whole UTF-8 character, and writes it to the console as UTF-16 with
-// WriteConsoleW. That shows every character the console's font has, needs no
-// change of the console's code page (which belongs to the console and is
-// shared with the shell that started the program), and works the same on
-// every Windows version. console_end flushes, puts the console back as
-// standard output and waits for the relay to write the rest.
+// The program prints names as UTF-8 through the C runtime, on standard
+// output and (in its messages: "weak match (1920×64 ...)") on standard
+// error. Written to a console window as they are, those bytes would go
+// through the console's output code page (often 437 or 850), and the C
+// runtime hands them over a byte at a time or translates them itself, so a
+// name like スクショ.png would come out garbled. So console_begin puts one
+// pipe in place of each of the two that is a console window (file
+// descriptors 1 and 2 and the standard handles), and a relay thread reads
+// the pipe, cuts what it reads after the last whole UTF-8 character, and
+// writes it to the console as UTF-16 with WriteConsoleW. One pipe for both
+// keeps their lines in the order the program wrote them. That shows every
+// character the console's font has, needs no change of the console's code
+// page (which belongs to the console and is shared with the shell that
+// started the program), and works the same on every Windows version.
+// console_end flushes, puts the console back in their place and waits for
+// the relay to write the rest. stderr_is_terminal (platform.h) lives here
+// too: a relayed standard error is still the console window to draw the
+// progress line on.
 //
 // Output to a file or pipe is left alone: it is UTF-8 bytes already.
 #include "platform/platform.h"
-#include "platform/win32/text.h"
-
 #include "platform/win32/text.h"
 
 #include <cstdlib>
@@ -29,14 +33,22 @@
 
 namespace {
 
+// The standard descriptors a console window may stand behind.
+constexpr int RELAYED[2] = {1, 2};
+
 struct Relay {
-    HANDLE pipe;     // read end; the write end is file descriptor 1
+    HANDLE pipe;     // read end; the write end is each relayed descriptor
     HANDLE console;  // the console's output handle
     HANDLE thread;
-    int saved_stdout;  // a copy of descriptor 1 as it was, to put back
+    int saved[2];    // copies of descriptors 1 and 2 as they were, to put back; -1: not relayed
 };
 
-Relay relay = {nullptr, nullptr, nullptr, -1};
+Relay relay = {nullptr, nullptr, nullptr, {-1, -1}};
+
+bool is_console(HANDLE handle) {
+    DWORD mode;
+    return handle != INVALID_HANDLE_VALUE && handle && GetConsoleMode(handle, &mode);
+}
 
 // Length of the longest prefix of text[0, size) that ends on a whole UTF-8
 // character; the rest is kept for the next read. Invalid bytes count as whole
@@ -86,54 +98,70 @@ DWORD WINAPI relay_output(void*) {
     return 0;
 }
 
+// Saves a copy of each standard descriptor that is a console window; false
+// when none is or a copy cannot be made.
+bool save_consoles() {
+    const DWORD handles[2] = {STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    bool any = false;
+    for (int i = 0; i < 2; ++i) {
+        if (!is_console(GetStdHandle(handles[i]))) continue;
+        relay.saved[i] = _dup(RELAYED[i]);
+        if (relay.saved[i] < 0) return false;
+        if (!relay.console) relay.console = reinterpret_cast<HANDLE>(_get_osfhandle(relay.saved[i]));
+        any = true;
+    }
+    return any;
+}
+
 }  // namespace
 
 void console_begin() {
-    HANDLE console = GetStdHandle(STD_OUTPUT_HANDLE);
-    DWORD mode;
-    if (console == INVALID_HANDLE_VALUE || !GetConsoleMode(console, &mode)) return;
-
-    HANDLE read_end, write_end;
-    if (!CreatePipe(&read_end, &write_end, nullptr, 0)) return;
     fflush(stdout);
-    int saved = _dup(1);
-    int pipe_fd = _open_osfhandle(reinterpret_cast<intptr_t>(write_end), _O_WRONLY | _O_TEXT);
-    if (saved < 0 || pipe_fd < 0) {
-        if (saved >= 0) _close(saved);
-        if (pipe_fd >= 0) {
-            _close(pipe_fd);
-        } else {
-            CloseHandle(write_end);
-        }
-        CloseHandle(read_end);
-        return;
-    }
-    relay.pipe = read_end;
-    relay.console = reinterpret_cast<HANDLE>(_get_osfhandle(saved));
-    relay.saved_stdout = saved;
-    relay.thread = CreateThread(nullptr, 0, relay_output, nullptr, 0, nullptr);
-    if (!relay.thread || _dup2(pipe_fd, 1) != 0) {
-        _close(pipe_fd);
-        if (relay.thread) WaitForSingleObject(relay.thread, INFINITE);
+    fflush(stderr);
+    HANDLE read_end, write_end;
+    if (!save_consoles() || !CreatePipe(&read_end, &write_end, nullptr, 0)) {
         console_end();
         return;
     }
-    _close(pipe_fd);  // descriptor 1 now holds the only write end
+    relay.pipe = read_end;
+    int pipe_fd = _open_osfhandle(reinterpret_cast<intptr_t>(write_end), _O_WRONLY | _O_TEXT);
+    if (pipe_fd < 0) CloseHandle(write_end);
+    relay.thread = pipe_fd < 0 ? nullptr : CreateThread(nullptr, 0, relay_output, nullptr, 0, nullptr);
+    bool placed = relay.thread != nullptr;
+    for (int i = 0; placed && i < 2; ++i) {
+        if (relay.saved[i] >= 0) placed = _dup2(pipe_fd, RELAYED[i]) == 0;
+    }
+    if (pipe_fd >= 0) _close(pipe_fd);  // the relayed descriptors hold the only write ends
+    if (!placed) {
+        console_end();
+        return;
+    }
     // Unbuffered, as stdout is on a console: each line reaches it at once.
-    setvbuf(stdout, nullptr, _IONBF, 0);
+    if (relay.saved[0] >= 0) setvbuf(stdout, nullptr, _IONBF, 0);
 }
 
 void console_end() {
-    if (relay.saved_stdout < 0) return;
     fflush(stdout);
-    _dup2(relay.saved_stdout, 1);  // closes the write end: the relay reads to the end
+    fflush(stderr);
+    for (int i = 0; i < 2; ++i) {
+        if (relay.saved[i] < 0) continue;
+        _dup2(relay.saved[i], RELAYED[i]);  // closes a write end: the relay reads to the end
+        _close(relay.saved[i]);
+    }
     if (relay.thread) {
         WaitForSingleObject(relay.thread, INFINITE);
         CloseHandle(relay.thread);
     }
-    CloseHandle(relay.pipe);
-    _close(relay.saved_stdout);
-    relay = {nullptr, nullptr, nullptr, -1};
+    if (relay.pipe) CloseHandle(relay.pipe);
+    relay = {nullptr, nullptr, nullptr, {-1, -1}};
+}
+
+// _isatty is true for any character device, the NUL device included, so the
+// handle must also be a console: GetConsoleMode succeeds on consoles alone.
+// A standard error relayed to its console window is that window.
+bool stderr_is_terminal() {
+    if (relay.saved[1] >= 0) return true;
+    return _isatty(_fileno(stderr)) && is_console(GetStdHandle(STD_ERROR_HANDLE));
 }
 
 // ---- The command line in UTF-8 ---------------------------------------------
