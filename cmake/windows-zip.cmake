@@ -4,16 +4,20 @@
 #   cmake --build build-windows --target windows-zip
 #     -> build-windows/healthgauge-VERSION-windows-x64.zip
 #
-# It holds healthgauge.exe, README.txt (packaging/windows/README.txt.in with
-# the version filled in),
-# LICENSE.txt and THIRD-PARTY-NOTICES.txt, the texts with Windows' CR LF line
-# ends. make-windows-zip.cmake puts it together with CMake alone.
+# It holds healthgauge.exe, FFmpeg's DLLs beside it (ffmpeg-windows.cmake),
+# README.txt (packaging/windows/README.txt.in with the version filled in),
+# LICENSE.txt, THIRD-PARTY-NOTICES.txt and LGPL-2.1.txt (FFmpeg's licence),
+# the texts with Windows' CR LF line ends. make-windows-zip.cmake puts it
+# together with CMake alone.
 configure_file(${PROJECT_SOURCE_DIR}/packaging/windows/README.txt.in ${CMAKE_BINARY_DIR}/README.txt @ONLY)
 set(WINDOWS_ZIP ${CMAKE_BINARY_DIR}/healthgauge-${PROJECT_VERSION}-windows-x64.zip)
 add_custom_command(OUTPUT ${WINDOWS_ZIP}
   COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:healthgauge> -DSOURCE=${PROJECT_SOURCE_DIR}
-          -DREADME=${CMAKE_BINARY_DIR}/README.txt -DZIP=${WINDOWS_ZIP} -P ${PROJECT_SOURCE_DIR}/cmake/make-windows-zip.cmake
+          -DREADME=${CMAKE_BINARY_DIR}/README.txt -DZIP=${WINDOWS_ZIP}
+          "-DDLLS=$<JOIN:${HEALTHGAUGE_FFMPEG_DLLS},|>" -DLGPL=${HEALTHGAUGE_FFMPEG_LICENCE}
+          -P ${PROJECT_SOURCE_DIR}/cmake/make-windows-zip.cmake
   DEPENDS healthgauge ${PROJECT_SOURCE_DIR}/cmake/make-windows-zip.cmake
+          ${HEALTHGAUGE_FFMPEG_DLLS} ${HEALTHGAUGE_FFMPEG_LICENCE}
           ${CMAKE_BINARY_DIR}/README.txt
           ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/THIRD-PARTY-NOTICES
   COMMENT "Packing ${WINDOWS_ZIP}"
