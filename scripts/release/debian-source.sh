@@ -14,6 +14,7 @@
 # signed index. The archive and release are the machine's own. Each function
 # returns non-zero after saying why on stderr (prefixed with
 # $debian_source_who).
+# shellcheck shell=bash
 debian_source_who=${debian_source_who:-debian-source}
 
 debian_source_say() { echo "$debian_source_who: $*" >&2; }
