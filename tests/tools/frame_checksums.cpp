@@ -102,8 +102,14 @@ bool print_frame(Decode& decode) {
         fprintf(stderr, "frame_checksums: frame %ld has no pixel format of memory\n", decode.frames);
         return false;
     }
+    // The planes of the picture alone (a palette is not one of them).
+    int planes = av_pix_fmt_count_planes(AVPixelFormat(frame.format));
     av_md5_init(decode.md5);
-    for (int plane = 0; plane < AV_NUM_DATA_POINTERS && frame.data[plane]; ++plane) {
+    for (int plane = 0; plane < planes; ++plane) {
+        if (!frame.data[plane]) {
+            fprintf(stderr, "frame_checksums: frame %ld lacks plane %d\n", decode.frames, plane);
+            return false;
+        }
         int row_bytes = av_image_get_linesize(AVPixelFormat(frame.format), frame.width, plane);
         bool chroma = plane == 1 || plane == 2;
         int rows = chroma ? AV_CEIL_RSHIFT(frame.height, format->log2_chroma_h) : frame.height;
