@@ -220,6 +220,7 @@ static uint32_t time_points(const Report& report, TimePoint* points, uint32_t co
         const ReportRow& row = report.rows[report.order ? report.order[i] : i];
         if (row.result.status != GaugeStatus::read) continue;
         points[n].seconds = file_time_seconds(row.time);
+        points[n].milliseconds = 0;
         if (row.position >= 0) {
             // The fraction of a second the file time leaves out, from the position.
             double within = row.position - static_cast<double>(static_cast<int64_t>(row.position));
