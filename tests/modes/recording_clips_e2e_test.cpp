@@ -6,6 +6,7 @@
 #include "reading/gauge.h"
 #include "support/page_text.h"
 #include "support/program_run.h"
+#include "support/recording_truth.h"
 #include "support/workbook_check.h"
 
 #include <algorithm>
@@ -18,28 +19,8 @@
 
 namespace {
 
-const std::string CLIPS = RECORDING_CLIPS_DIR;
 const char* const ALL_CLIPS[] = {"h264-1080.mp4", "h264-1440.mp4", "h264-601.mkv", "h264-untagged.ts",
                                  "hevc-10bit.mkv", "vp9-full.webm", "av1.mkv"};
-
-struct TrueHit {
-    double position;
-    uint32_t reading, damage;
-};
-
-struct Truth {
-    int layout = -1;
-    std::vector<TrueHit> hits;
-};
-
-Truth read_truth(const std::string& clip) {
-    Truth truth;
-    std::ifstream in(CLIPS + "/" + clip + ".truth");
-    in >> truth.layout;
-    TrueHit hit;
-    while (in >> hit.position >> hit.reading >> hit.damage) truth.hits.push_back(hit);
-    return truth;
-}
 
 std::vector<std::string> lines_of(const std::string& text) {
     std::vector<std::string> lines;

@@ -7,6 +7,7 @@
 // permille: compression can move the bar's end by a pixel), the clip's
 // layout voted, and a gauge picture for each hit.
 #include "reading/recording/recording_decode.h"
+#include "support/recording_truth.h"
 #include "support/screenshot_maker.h"
 #include "support/temp_folder.h"
 
@@ -21,26 +22,6 @@
 
 namespace {
 
-const std::string CLIPS = RECORDING_CLIPS_DIR;
-
-struct TrueHit {
-    double position;
-    uint32_t reading, damage;
-};
-
-struct Truth {
-    int layout = -1;
-    std::vector<TrueHit> hits;
-};
-
-Truth read_truth(const std::string& clip) {
-    Truth truth;
-    std::ifstream in(CLIPS + "/" + clip + ".truth");
-    in >> truth.layout;
-    TrueHit hit;
-    while (in >> hit.position >> hit.reading >> hit.damage) truth.hits.push_back(hit);
-    return truth;
-}
 
 struct Read {
     Recording recording = {};
