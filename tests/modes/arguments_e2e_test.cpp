@@ -131,17 +131,7 @@ TEST_F(EndToEnd, ReportCsvReadsBackRowForRowWithACsvReader) {
         shots.push_back({"say \"hi\".png", 250, 1700000600, "say \"hi\".png"});
         shots.push_back({"two\nlines.png", 750, 1700000700, "two\nlines.png"});
     }
-    for (const Shot& shot : shots) {
-        std::string path = folder / shot.name;
-        if (shot.reading == -1) {
-            ASSERT_TRUE(write_file(path, "this is not a picture"));
-        } else if (shot.reading == -2) {
-            ASSERT_TRUE(write_png(blank_screenshot(1280, 720, 3), path));
-        } else {
-            ASSERT_TRUE(write_file(path, game_png_with_reading(static_cast<uint32_t>(shot.reading))));
-        }
-        ASSERT_TRUE(set_time(path, shot.time));
-    }
+    for (const Shot& shot : shots) write_report_shot(folder / shot.name, shot.reading, shot.time);
     run({"-report"});
     std::string csv = file("report.csv");
     ASSERT_EQ(csv.compare(0, 3, "\xEF\xBB\xBF"), 0);

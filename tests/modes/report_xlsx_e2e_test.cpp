@@ -46,17 +46,7 @@ TEST_F(EndToEnd, ReportXlsxReadsBackTypedAsReportCsvHoldsIt) {
         shots.push_back({"bad\xFF.png", 640, 1700000800, "bad\xEF\xBF\xBD.png"});
         shots.push_back({"bell\x07.png", 10, 1700000900, "bell\xEF\xBF\xBD.png"});
     }
-    for (const XlsxShot& shot : shots) {
-        std::string path = folder / shot.name;
-        if (shot.reading == -1) {
-            ASSERT_TRUE(write_file(path, "this is not a picture"));
-        } else if (shot.reading == -2) {
-            ASSERT_TRUE(write_png(blank_screenshot(1280, 720, 3), path));
-        } else {
-            ASSERT_TRUE(write_file(path, game_png_with_reading(static_cast<uint32_t>(shot.reading))));
-        }
-        ASSERT_TRUE(set_time(path, shot.time));
-    }
+    for (const XlsxShot& shot : shots) write_report_shot(folder / shot.name, shot.reading, shot.time);
     ProgramRun report = run({"-report"});
     EXPECT_NE(report.console.find(SAVED_REPORT), std::string::npos) << report.console;
 

@@ -470,6 +470,20 @@ inline std::vector<std::string> make_screenshots(const TempFolder& folder, const
     return names;
 }
 
+// A named file of the report's tables: a whole game screenshot of the
+// reading, or (-1) a file that is not a picture, or (-2) a picture of no
+// layout's size; its file time set to `time` (seconds since 1970).
+inline void write_report_shot(const std::string& path, int reading, long time) {
+    if (reading == -1) {
+        ASSERT_TRUE(write_file(path, "this is not a picture"));
+    } else if (reading == -2) {
+        ASSERT_TRUE(write_png(blank_screenshot(1280, 720, 3), path));
+    } else {
+        ASSERT_TRUE(write_file(path, game_png_with_reading(static_cast<uint32_t>(reading))));
+    }
+    ASSERT_TRUE(set_time(path, time));
+}
+
 // Tenths of a percent (0 or more) as the program prints them: "53.7%".
 inline std::string percent(int64_t tenths) {
     return std::to_string(tenths / 10) + "." + std::to_string(tenths % 10) + "%";
