@@ -15,6 +15,9 @@
 #   make bench-windows  the same for healthgauge.exe under Wine, beside Linux
 #   make bench-report  what the report mode costs beyond the scan
 #   make bench-bombs  time and peak memory of a run on each hostile file
+#   make bench-recording  reading a recording against a bare decode by
+#                 ffmpeg with the same options, 1080p60 and 1440p60 (also
+#                 the last part of make bench)
 #   make fuzz     fuzz the reading of a screenshot for FUZZ_SECONDS (600)
 #   make windows  cross-build build-windows/healthgauge.exe for Windows
 #   make install  install the program, its manual page and documents
@@ -27,7 +30,7 @@
 
 JOBS := $(shell nproc)
 
-.PHONY: all deps build demo check test tsan bench bench-watch bench-windows bench-report bench-bombs \
+.PHONY: all deps build demo check test tsan bench bench-watch bench-windows bench-report bench-bombs bench-recording \
         fuzz windows install package windows-zip examples icon clean
 
 FUZZ_SECONDS ?= 600
@@ -61,6 +64,7 @@ bench: deps
 	@scripts/bench/decode
 	@scripts/bench/reader
 	@scripts/bench/threads
+	@scripts/bench/recording
 
 bench-watch: deps
 	@scripts/bench/watch
@@ -73,6 +77,9 @@ bench-report: deps
 
 bench-bombs: deps
 	@scripts/bench/bombs
+
+bench-recording: deps
+	@scripts/bench/recording
 
 fuzz:
 	@scripts/install-deps build fuzz
