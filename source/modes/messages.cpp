@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <cstring>
 
-constexpr char TIMES[] = "\xC3\x97";  // the multiplication sign of "1920×1080", in UTF-8
 
 const char* load_problem_text(const GaugeResult& result, char* text, size_t size) {
     switch (result.load_problem) {

@@ -11,6 +11,9 @@
 
 #include <cstddef>
 
+// The multiplication sign of "1920×1080", in UTF-8.
+constexpr char TIMES[] = "\xC3\x97";
+
 // Prints why a screenshot gave no reading:
 //   Error: Failed to load NAME
 //   Warning: Could not find matching health bar type for screenshot NAME

@@ -11,8 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 
-constexpr char TIMES[] = "\xC3\x97";  // the multiplication sign of "1920×1080", in UTF-8
-
 // One recording as it is read: its name and the progress line.
 struct RecordingRun {
     const char* name;
